@@ -1,0 +1,246 @@
+// The application object, the entry code, worker threads and message boxes.
+#include "afxwin.h"
+
+#include <process.h>
+
+#include <cstring>
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+HINSTANCE g_hInstance = nullptr;
+thread_local CWinThread* t_pThread = nullptr;
+
+
+// The program file's full path without its extension, into szPath (MAX_PATH bytes).
+void ModulePathStem(HINSTANCE hInstance, char (&szPath)[MAX_PATH])
+{
+    DWORD n = ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
+    szPath[n < MAX_PATH ? n : MAX_PATH - 1] = '\0';
+    char* pDot = std::strrchr(szPath, '.');
+    if (pDot != nullptr && std::strchr(pDot, '\\') == nullptr)
+        *pDot = '\0';
+}
+
+// A DLL planted beside an elevated program must not be loaded from there: later loads
+// search the system folder only. Where the call is missing (Vista, un-updated 7), taking the
+// current folder out of the search order is the best that can be had.
+void RestrictDllSearch()
+{
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    HMODULE hKernel = ::GetModuleHandleA("kernel32");
+    auto pfn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(::GetProcAddress(hKernel, "SetDefaultDllDirectories")));
+    if (pfn == nullptr || !pfn(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */))
+        ::SetDllDirectoryA("");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// CWinThread
+
+CWinThread::CWinThread() = default;
+
+CWinThread::CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam)
+    : m_pfnThreadProc(pfnThreadProc), m_pThreadParams(pParam)
+{
+}
+
+CWinThread::~CWinThread()
+{
+    if (m_hThread != nullptr)
+        ::CloseHandle(m_hThread);
+}
+
+BOOL CWinThread::PreTranslateMessage(MSG* pMsg)
+{
+    CWnd* pMainWnd = AfxGetMainWnd();
+    return CWnd::WalkPreTranslateTree(pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr, pMsg);
+}
+
+unsigned __stdcall CWinThread::ThreadEntry(void* pThis)
+{
+    CWinThread* pThread = static_cast<CWinThread*>(pThis);
+    t_pThread = pThread;
+    AfxEndThread(pThread->m_pfnThreadProc(pThread->m_pThreadParams), TRUE);
+}
+
+CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority,
+                           UINT nStackSize, DWORD dwCreateFlags, LPSECURITY_ATTRIBUTES lpSecurityAttrs)
+{
+    CWinThread* pThread = new CWinThread(pfnThreadProc, pParam);
+    if (pThread == nullptr)
+        return nullptr;
+    unsigned nThreadID = 0;
+    // Created suspended so that the object is complete before the thread can end and
+    // delete it.
+    uintptr_t hThread = ::_beginthreadex(lpSecurityAttrs, nStackSize, &CWinThread::ThreadEntry,
+                                         pThread, CREATE_SUSPENDED, &nThreadID);
+    if (hThread == 0) {
+        delete pThread;
+        return nullptr;
+    }
+    pThread->m_hThread = reinterpret_cast<HANDLE>(hThread);
+    pThread->m_nThreadID = nThreadID;
+    ::SetThreadPriority(pThread->m_hThread, nPriority);
+    if (!(dwCreateFlags & CREATE_SUSPENDED))
+        ::ResumeThread(pThread->m_hThread);
+    return pThread;
+}
+
+void AfxEndThread(UINT nExitCode, BOOL bDelete)
+{
+    CWinThread* pThread = t_pThread;
+    t_pThread = nullptr;
+    if (pThread != nullptr && bDelete && pThread->m_bAutoDelete)
+        delete pThread;
+    ::_endthreadex(nExitCode);
+    for (;;) {
+    }  // not reached
+}
+
+// ---------------------------------------------------------------------------------------
+// CWinApp
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWinApp::CWinApp(LPCSTR lpszAppName)
+{
+    if (lpszAppName != nullptr) {
+        ::lstrcpynA(m_szAppName, lpszAppName, sizeof(m_szAppName));
+        m_pszAppName = m_szAppName;
+    }
+    g_pApp = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+int CWinApp::ExitInstance() { return 0; }
+
+BOOL CWinApp::PreTranslateMessage(MSG* pMsg)
+{
+    return CWinThread::PreTranslateMessage(pMsg);
+}
+
+void CWinApp::OnHelp()
+{
+    WinHelp(0, HELP_FINDER);
+}
+
+void CWinApp::WinHelp(DWORD_PTR dwData, UINT nCmd)
+{
+    // The help file, if any, lies beside the program under its name.
+    char szHelpFile[MAX_PATH + 4];
+    char szStem[MAX_PATH];
+    ModulePathStem(m_hInstance, szStem);
+    std::memcpy(szHelpFile, szStem, std::strlen(szStem));
+    std::memcpy(szHelpFile + std::strlen(szStem), ".HLP", 5);
+    CWnd* pMainWnd = AfxGetMainWnd();
+    ::WinHelpA(pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr, szHelpFile, nCmd, dwData);
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const
+{
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+BOOL CWinApp::Enable3dControlsStatic()
+{
+    // Dialog controls have drawn themselves in 3-D since Windows 95.
+    return TRUE;
+}
+
+int CWinApp::DoMessageBox(LPCSTR lpszPrompt, UINT nType, UINT /*nIDPrompt*/)
+{
+    if ((nType & MB_ICONMASK) == 0)
+        nType |= MB_ICONEXCLAMATION;
+    CWnd* pMainWnd = AfxGetMainWnd();
+    HWND hWndOwner = pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr;
+    return ::MessageBoxA(hWndOwner, lpszPrompt, m_pszAppName, nType);
+}
+
+CWinApp* AfxGetApp() { return g_pApp; }
+CWinThread* AfxGetThread() { return t_pThread != nullptr ? t_pThread : g_pApp; }
+HINSTANCE AfxGetInstanceHandle() { return g_hInstance; }
+HINSTANCE AfxGetResourceHandle() { return g_hInstance; }
+
+CWnd* AfxGetMainWnd()
+{
+    CWinThread* pThread = AfxGetThread();
+    return pThread != nullptr ? pThread->m_pMainWnd : nullptr;
+}
+
+int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT nIDHelp)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (pApp != nullptr)
+        return pApp->DoMessageBox(lpszText, nType, nIDHelp);
+    return ::MessageBoxA(nullptr, lpszText, nullptr, nType | MB_ICONEXCLAMATION);
+}
+
+void AfxReportOutOfMemory()
+{
+    AfxMessageBox("ﾒﾓﾘが不足しています。", MB_ICONEXCLAMATION);
+}
+
+void AfxReportInternalFailure()
+{
+    AfxMessageBox("ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。", MB_ICONEXCLAMATION);
+}
+
+BOOL AfxPumpMessage(MSG* pMsg)
+{
+    if (::GetMessageA(pMsg, nullptr, 0, 0) <= 0)
+        return FALSE;
+    CWinThread* pThread = AfxGetThread();
+    if (pThread == nullptr || !pThread->PreTranslateMessage(pMsg)) {
+        ::TranslateMessage(pMsg);
+        ::DispatchMessageA(pMsg);
+    }
+    return TRUE;
+}
+
+int AfxWinMain(HINSTANCE hInstance, int /*nCmdShow*/)
+{
+    RestrictDllSearch();
+    g_hInstance = hInstance;
+
+    // Probing an empty drive must not bring up a system error box.
+    UINT uMode = ::SetErrorMode(0);
+    ::SetErrorMode(uMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+
+    CWinApp* pApp = AfxGetApp();
+    if (pApp == nullptr)
+        return -1;
+    pApp->m_hInstance = hInstance;
+    if (pApp->m_pszAppName == nullptr) {
+        // The program file's name without folder and extension.
+        char szStem[MAX_PATH];
+        ModulePathStem(hInstance, szStem);
+        const char* pName = szStem;
+        for (const char* p = szStem; *p != '\0'; p = ::CharNextA(p)) {
+            if (*p == '\\' || *p == '/' || *p == ':')
+                pName = p + 1;
+        }
+        ::lstrcpynA(pApp->m_szAppName, pName, sizeof(pApp->m_szAppName));
+        pApp->m_pszAppName = pApp->m_szAppName;
+    }
+    pApp->m_nThreadID = ::GetCurrentThreadId();
+
+    // Programs on this framework run their windows modally inside InitInstance; there is no
+    // main message loop, whatever InitInstance returns.
+    pApp->InitInstance();
+    return pApp->ExitInstance();
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpCmdLine*/, int nCmdShow)
+{
+    return AfxWinMain(hInstance, nCmdShow);
+}
