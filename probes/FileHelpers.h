@@ -1,0 +1,28 @@
+// Thin Win32 shells that ask the file system and the shell about paths; the decisions
+// themselves live in PathRules.
+//
+// Functions: IsPlainFile, IsDirectory, GetSpecialFolderPath.
+#ifndef PROBES_FILEHELPERS_H
+#define PROBES_FILEHELPERS_H
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+// 1 when path names an ordinary file (see IsPlainFileAttributes); 0 when it does not,
+// cannot be queried, or path is null.
+int IsPlainFile(const char* path);
+
+// 1 when path names a usable folder (see IsDirectoryAttributes); 0 when it does not,
+// cannot be queried, or path is null.
+int IsDirectory(const char* path);
+
+// The file-system path of the shell folder nFolder (a CSIDL) into dest, which holds
+// 1024 bytes. Returns the HRESULT of the folder lookup; dest receives the empty string
+// when the lookup fails, the folder has no file-system path, or the shell allocator is
+// unavailable (its failure code is returned then). A null dest gives E_POINTER and
+// nothing is written.
+HRESULT GetSpecialFolderPath(char* dest, int nFolder);
+
+#endif
