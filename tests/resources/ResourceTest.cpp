@@ -1,0 +1,736 @@
+// Reads every resource back out of the built program and checks it field by field.
+// The dialogs and the icon are what the user sees; the version record and the manifest
+// are what Explorer and the loader read. A wrong bit in any of them is a visible fault.
+//
+// The programs are opened as data files, so the 64-bit test process can read the
+// 32-bit release as well. Paths come from the build; --program=PATH and
+// --release=PATH override them.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "resources/resource.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const WORD kJapanese = 0x0411;
+// "ＭＳ Ｐゴシック": full-width ＭＳ and Ｐ, half-width space.
+const wchar_t kUiFont[] = L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF";
+
+struct Program {
+    const char* label;
+    std::string path;
+    bool optional;             // the release is only there when its preset was built
+    const char* manifestArch;  // the 64-bit twin must ask for 64-bit common controls
+};
+
+Program g_programs[] = {
+    {"test twin", TOOL_PROGRAM_EXE, false, TOOL_TWIN_MANIFEST_ARCH},
+    {"i686 release", TOOL_RELEASE_EXE, true, "X86"},
+};
+
+// Build paths are Unix paths; Wine sees the root file system as drive Z:.
+std::string windowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string hex(uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(v));
+    return text;
+}
+
+// Bounds-checked little-endian reader; a read past the end leaves ok() false.
+class Reader {
+public:
+    explicit Reader(const Bytes& bytes) : data_(bytes) {}
+
+    uint8_t u8() { return need(1) ? data_[pos_++] : 0; }
+    uint16_t u16() { uint16_t v = 0; take(&v, 2); return v; }
+    uint32_t u32() { uint32_t v = 0; take(&v, 4); return v; }
+    int16_t i16() { return static_cast<int16_t>(u16()); }
+    void skip(size_t n) { if (need(n)) pos_ += n; }
+    void align4() { skip((4 - pos_ % 4) % 4); }
+
+    std::wstring text() {
+        std::wstring s;
+        for (uint16_t c = u16(); ok_ && c != 0; c = u16()) s += static_cast<wchar_t>(c);
+        return s;
+    }
+    // A name that is empty, an ordinal (written "#n") or a string.
+    std::wstring nameOrOrdinal() {
+        if (pos_ + 2 <= data_.size() && data_[pos_] == 0xFF && data_[pos_ + 1] == 0xFF) {
+            skip(2);
+            return L"#" + std::to_wstring(u16());
+        }
+        return text();
+    }
+
+    size_t pos() const { return pos_; }
+    bool ok() const { return ok_; }
+
+private:
+    bool need(size_t n) {
+        if (pos_ + n > data_.size()) ok_ = false;
+        return ok_;
+    }
+    void take(void* out, size_t n) {
+        if (need(n)) { std::memcpy(out, &data_[pos_], n); pos_ += n; }
+    }
+    const Bytes& data_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+// ---------------------------------------------------------------- dialog templates
+
+struct DialogItem {
+    uint32_t helpId = 0, exStyle = 0, style = 0;
+    int16_t x = 0, y = 0, cx = 0, cy = 0;
+    uint32_t id = 0;
+    std::wstring cls, title;
+    uint16_t extraBytes = 0;
+};
+
+struct Dialog {
+    bool extended = false;
+    uint16_t version = 0, signature = 0;
+    uint32_t helpId = 0, exStyle = 0, style = 0;
+    uint16_t count = 0;
+    int16_t x = 0, y = 0, cx = 0, cy = 0;
+    std::wstring menu, cls, caption;
+    uint16_t pointSize = 0, weight = 0;
+    uint8_t italic = 0, charset = 0;
+    std::wstring face;
+    std::vector<DialogItem> items;
+    size_t end = 0;  // where the last control ended
+    bool ok = false;
+};
+
+// Parses DLGTEMPLATE and DLGTEMPLATEEX with their items, as the dialog manager does.
+Dialog parseDialog(const Bytes& bytes) {
+    Reader r(bytes);
+    Dialog d;
+    d.extended = bytes.size() >= 4 && bytes[2] == 0xFF && bytes[3] == 0xFF;
+    if (d.extended) {
+        d.version = r.u16();
+        d.signature = r.u16();
+        d.helpId = r.u32();
+        d.exStyle = r.u32();
+        d.style = r.u32();
+    } else {
+        d.style = r.u32();
+        d.exStyle = r.u32();
+    }
+    d.count = r.u16();
+    d.x = r.i16(); d.y = r.i16(); d.cx = r.i16(); d.cy = r.i16();
+    d.menu = r.nameOrOrdinal();
+    d.cls = r.nameOrOrdinal();
+    d.caption = r.text();
+    if (d.style & DS_SETFONT) {
+        d.pointSize = r.u16();
+        if (d.extended) {
+            d.weight = r.u16();
+            d.italic = r.u8();
+            d.charset = r.u8();
+        }
+        d.face = r.text();
+    }
+    for (int i = 0; i < d.count && r.ok(); ++i) {
+        r.align4();
+        DialogItem item;
+        if (d.extended) {
+            item.helpId = r.u32();
+            item.exStyle = r.u32();
+            item.style = r.u32();
+        } else {
+            item.style = r.u32();
+            item.exStyle = r.u32();
+        }
+        item.x = r.i16(); item.y = r.i16(); item.cx = r.i16(); item.cy = r.i16();
+        item.id = d.extended ? r.u32() : r.u16();
+        item.cls = r.nameOrOrdinal();
+        item.title = r.nameOrOrdinal();
+        item.extraBytes = r.u16();
+        r.skip(item.extraBytes);
+        d.items.push_back(item);
+    }
+    d.end = r.pos();
+    d.ok = r.ok();
+    return d;
+}
+
+// The atom and the class name load the same window class; compare them as one.
+std::wstring className(const std::wstring& stored) {
+    if (stored == L"#128" || _wcsicmp(stored.c_str(), L"Button") == 0) return L"Button";
+    if (stored == L"#130" || _wcsicmp(stored.c_str(), L"Static") == 0) return L"Static";
+    return stored;
+}
+
+struct ItemWant {
+    const wchar_t* cls;
+    uint32_t id;
+    const wchar_t* title;
+    uint32_t style;
+    int16_t x, y, cx, cy;
+};
+
+void expectItems(const Dialog& d, const std::vector<ItemWant>& want) {
+    ASSERT_EQ(want.size(), d.items.size()) << "number of parsed controls";
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE("control " + std::to_string(i + 1));
+        const DialogItem& got = d.items[i];
+        EXPECT_EQ(std::wstring(want[i].cls), className(got.cls));
+        EXPECT_EQ(want[i].id, got.id);
+        EXPECT_EQ(std::wstring(want[i].title), got.title);
+        EXPECT_EQ(hex(want[i].style), hex(got.style));
+        EXPECT_EQ(hex(0), hex(got.exStyle));
+        EXPECT_EQ(0u, got.helpId);
+        EXPECT_EQ(want[i].x, got.x);
+        EXPECT_EQ(want[i].y, got.y);
+        EXPECT_EQ(want[i].cx, got.cx);
+        EXPECT_EQ(want[i].cy, got.cy);
+        EXPECT_EQ(0, got.extraBytes) << "creation data";
+    }
+}
+
+// ---------------------------------------------------------------- icon images
+
+struct IconWant {
+    int edge, bits;
+    uint32_t bytes;
+};
+
+const IconWant kIcons[] = {{48, 24, 7336},     {32, 24, 3240}, {16, 24, 872},  {256, 32, 270376},
+                           {48, 32, 9640},     {32, 32, 4264}, {16, 32, 1128}};
+
+struct Pixel {
+    uint8_t r, g, b, a;
+    bool masked;  // AND-mask bit: the screen shows through
+};
+
+// Decodes one bottom-up BI_RGB icon image into rows top to bottom. 24-bit images have
+// no alpha: they get 255, and the AND mask alone says what is transparent.
+std::vector<Pixel> decodeIcon(const Bytes& image, int edge, int bits) {
+    const size_t stride = (static_cast<size_t>(edge) * bits / 8 + 3) / 4 * 4;
+    const size_t maskStride = (static_cast<size_t>(edge) + 31) / 32 * 4;
+    if (image.size() < 40 + (stride + maskStride) * edge) return {};
+    const uint8_t* colour = image.data() + 40;
+    const uint8_t* mask = colour + stride * edge;
+    std::vector<Pixel> pixels;
+    for (int y = 0; y < edge; ++y) {
+        const uint8_t* row = colour + stride * (edge - 1 - y);
+        const uint8_t* maskRow = mask + maskStride * (edge - 1 - y);
+        for (int x = 0; x < edge; ++x) {
+            const uint8_t* p = row + x * bits / 8;
+            bool masked = (maskRow[x / 8] & (0x80 >> (x % 8))) != 0;
+            pixels.push_back({p[2], p[1], p[0], bits == 32 ? p[3] : uint8_t(255), masked});
+        }
+    }
+    return pixels;
+}
+
+// ---------------------------------------------------------------- version record
+
+struct VersionNode {
+    std::wstring key;
+    uint16_t valueLength = 0, type = 0;
+    Bytes value;
+    std::vector<VersionNode> children;
+};
+
+// Walks one VS_VERSIONINFO-style node: length, value length, type, key, value, children.
+bool parseVersionNode(const Bytes& bytes, size_t at, VersionNode& node) {
+    if (at + 6 > bytes.size()) return false;
+    uint16_t length = 0;
+    std::memcpy(&length, &bytes[at], 2);
+    std::memcpy(&node.valueLength, &bytes[at + 2], 2);
+    std::memcpy(&node.type, &bytes[at + 4], 2);
+    const size_t end = at + length;
+    if (length < 6 || end > bytes.size()) return false;
+    size_t pos = at + 6;
+    for (; pos + 2 <= end; pos += 2) {
+        wchar_t c = static_cast<wchar_t>(bytes[pos] | bytes[pos + 1] << 8);
+        if (c == 0) break;
+        node.key += c;
+    }
+    pos = (pos + 2 + 3) / 4 * 4;
+    const size_t valueBytes = node.type == 1 ? node.valueLength * 2u : node.valueLength;
+    if (pos + valueBytes > end) return valueBytes == 0;
+    node.value.assign(bytes.begin() + pos, bytes.begin() + pos + valueBytes);
+    pos = (pos + valueBytes + 3) / 4 * 4;
+    while (pos < end) {
+        VersionNode child;
+        if (!parseVersionNode(bytes, pos, child)) return false;
+        uint16_t childLength = 0;
+        std::memcpy(&childLength, &bytes[pos], 2);
+        node.children.push_back(child);
+        pos = (pos + childLength + 3) / 4 * 4;
+    }
+    return true;
+}
+
+std::vector<std::wstring> keysOf(const VersionNode& node) {
+    std::vector<std::wstring> keys;
+    for (const VersionNode& child : node.children) keys.push_back(child.key);
+    return keys;
+}
+
+struct StringWant {
+    const char* key;
+    const char* value;
+};
+
+const StringWant kVersionStrings[] = {
+    {"Comments", ""},
+    {"CompanyName", "Talmo Software"},
+    {"FileDescription", "Brelquin for Windows"},
+    {"FileVersion", "1, 0, 0, 0"},
+    {"InternalName", ""},
+    {"LegalCopyright", "Copyright (C) 2026 Talmo Software"},
+    {"LegalTrademarks", ""},
+    {"OriginalFilename", "Norvik_InstallTool64.exe"},
+    {"PrivateBuild", ""},
+    {"ProductName", "Brelquin"},
+    {"ProductVersion", "1, 0, 0, 0"},
+    {"SpecialBuild", ""},
+};
+
+// ---------------------------------------------------------------- manifest
+
+struct Element {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> attributes;
+};
+
+// Start tags in document order with their attributes; enough XML for one small manifest.
+std::vector<Element> startTags(const std::string& xml) {
+    std::vector<Element> elements;
+    for (size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
+        if (at + 1 >= xml.size() || xml[at + 1] == '/' || xml[at + 1] == '?' || xml[at + 1] == '!') continue;
+        const size_t close = xml.find('>', at);
+        if (close == std::string::npos) break;
+        std::string tag = xml.substr(at + 1, close - at - 1);
+        Element e;
+        size_t pos = tag.find_first_of(" \t\r\n/");
+        e.name = tag.substr(0, pos);
+        while (pos != std::string::npos) {
+            const size_t nameStart = tag.find_first_not_of(" \t\r\n/", pos);
+            if (nameStart == std::string::npos) break;
+            const size_t eq = tag.find('=', nameStart);
+            const size_t open = tag.find('"', eq);
+            const size_t end = tag.find('"', open + 1);
+            if (eq == std::string::npos || open == std::string::npos || end == std::string::npos) break;
+            e.attributes.emplace_back(tag.substr(nameStart, eq - nameStart), tag.substr(open + 1, end - open - 1));
+            pos = end + 1;
+        }
+        elements.push_back(e);
+    }
+    return elements;
+}
+
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+// ---------------------------------------------------------------- the fixture
+
+struct ResourceEntry {
+    WORD type, name, language;
+    bool operator<(const ResourceEntry& o) const {
+        return std::tie(type, name, language) < std::tie(o.type, o.name, o.language);
+    }
+};
+
+std::string describe(const ResourceEntry& e) {
+    char text[64];
+    std::snprintf(text, sizeof text, "type %u name %u language 0x%04X", e.type, e.name, e.language);
+    return text;
+}
+
+class ProgramResources : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        program_ = &g_programs[GetParam()];
+        path_ = windowsPath(program_->path);
+        if (GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (program_->optional) GTEST_SKIP() << program_->label << " not built: " << path_;
+            FAIL() << program_->label << " missing: " << path_;
+        }
+        module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module_) << "cannot open " << path_ << " as data, error " << GetLastError();
+    }
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+    }
+
+    // The raw bytes of one resource in Japanese; empty when it is not there.
+    Bytes resource(WORD type, WORD name) const {
+        HRSRC found = FindResourceExW(module_, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(name), kJapanese);
+        if (!found) return {};
+        HGLOBAL loaded = LoadResource(module_, found);
+        const uint8_t* data = static_cast<const uint8_t*>(LockResource(loaded));
+        DWORD size = SizeofResource(module_, found);
+        return data ? Bytes(data, data + size) : Bytes();
+    }
+
+    std::vector<ResourceEntry> inventory() const {
+        std::vector<ResourceEntry> entries;
+        std::vector<WORD> types;
+        EnumResourceTypesW(module_, collectType, reinterpret_cast<LONG_PTR>(&types));
+        for (WORD type : types) {
+            std::vector<WORD> names;
+            EnumResourceNamesW(module_, MAKEINTRESOURCEW(type), collectName, reinterpret_cast<LONG_PTR>(&names));
+            for (WORD name : names) {
+                std::vector<WORD> languages;
+                EnumResourceLanguagesW(module_, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(name), collectLanguage,
+                                       reinterpret_cast<LONG_PTR>(&languages));
+                for (WORD language : languages) entries.push_back({type, name, language});
+            }
+        }
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
+    // Named types or names are not ours; they show up as 0xFFFF and fail the comparison.
+    static WORD number(LPCWSTR id) {
+        return IS_INTRESOURCE(id) ? LOWORD(reinterpret_cast<ULONG_PTR>(id)) : 0xFFFF;
+    }
+    static BOOL CALLBACK collectType(HMODULE, LPWSTR type, LONG_PTR out) {
+        reinterpret_cast<std::vector<WORD>*>(out)->push_back(number(type));
+        return TRUE;
+    }
+    static BOOL CALLBACK collectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) {
+        reinterpret_cast<std::vector<WORD>*>(out)->push_back(number(name));
+        return TRUE;
+    }
+    static BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR out) {
+        reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
+        return TRUE;
+    }
+
+    const Program* program_ = nullptr;
+    std::string path_;
+    HMODULE module_ = nullptr;
+};
+
+TEST(ResourceHeader, IdsAreTheOnesStoredInTheProgram) {
+    // The code loads by these names; the program stores by these numbers.
+    EXPECT_EQ(100, IDD_ABOUTBOX);
+    EXPECT_EQ(102, IDD_INSTALLTOOL_DIALOG);
+    EXPECT_EQ(128, IDR_MAINFRAME);
+    EXPECT_EQ(1001, IDC_RADIO1);
+    EXPECT_EQ(1004, IDC_STATIC_MAIN);
+    EXPECT_EQ(1006, IDC_STATIC_INTRO);
+    EXPECT_EQ(1007, IDC_BUTTON_BACK);
+    EXPECT_EQ(-1, IDC_STATIC);
+}
+
+TEST_P(ProgramResources, HoldsExactlyTheseResourcesAllInJapanese) {
+    std::vector<std::string> want;
+    for (WORD icon = 1; icon <= 7; ++icon) want.push_back(describe({3, icon, kJapanese}));
+    want.push_back(describe({5, 100, kJapanese}));   // version box
+    want.push_back(describe({5, 102, kJapanese}));   // wizard
+    want.push_back(describe({14, 128, kJapanese}));  // icon group
+    want.push_back(describe({16, 1, kJapanese}));    // version record
+    want.push_back(describe({24, 1, kJapanese}));    // manifest
+    std::vector<std::string> got;
+    for (const ResourceEntry& e : inventory()) got.push_back(describe(e));
+    EXPECT_EQ(want, got);
+}
+
+TEST_P(ProgramResources, VersionBoxTemplate) {
+    const Bytes bytes = resource(5, 100);
+    ASSERT_FALSE(bytes.empty()) << "dialog 100 not found in Japanese";
+    const Dialog d = parseDialog(bytes);
+    ASSERT_TRUE(d.ok) << "template ends early";
+    EXPECT_FALSE(d.extended);
+    EXPECT_EQ(hex(0x80C800C0), hex(d.style));  // popup, caption, system menu, modal frame, font
+    EXPECT_EQ(hex(0), hex(d.exStyle));
+    EXPECT_EQ(4, d.count);
+    EXPECT_EQ(0, d.x);
+    EXPECT_EQ(0, d.y);
+    EXPECT_EQ(271, d.cx);
+    EXPECT_EQ(56, d.cy);
+    EXPECT_EQ(L"", d.menu);
+    EXPECT_EQ(L"", d.cls);
+    EXPECT_EQ(L"", d.caption);
+    EXPECT_EQ(9, d.pointSize);
+    EXPECT_EQ(std::wstring(kUiFont), d.face);
+    expectItems(d, {
+        {L"Static", 0xFFFF, L"#128", 0x50000003, 11, 16, 20, 21},  // the program icon
+        {L"Static", 0xFFFF, L"Brelquin Version 1.00", 0x50020080, 40, 13, 203, 8},
+        {L"Static", 0xFFFF, L"Copyright (C) 2026 Talmo Software", 0x50020000, 40, 29, 150, 8},
+        {L"Button", IDOK, L"OK", 0x50030001, 195, 27, 50, 14},
+    });
+    EXPECT_LT(bytes.size() - d.end, 4u) << "bytes after the last control";
+}
+
+TEST_P(ProgramResources, WizardTemplate) {
+    const Bytes bytes = resource(5, 102);
+    ASSERT_FALSE(bytes.empty()) << "dialog 102 not found in Japanese";
+    const Dialog d = parseDialog(bytes);
+    ASSERT_TRUE(d.ok) << "template ends early";
+    ASSERT_TRUE(d.extended);
+    EXPECT_EQ(1, d.version);
+    EXPECT_EQ(0xFFFF, d.signature);
+    EXPECT_EQ(0u, d.helpId);
+    EXPECT_EQ(hex(0x90C000C0), hex(d.style));  // popup, visible, caption, modal frame, font
+    EXPECT_EQ(hex(0x00040000), hex(d.exStyle));  // app window
+    EXPECT_EQ(6, d.count);
+    EXPECT_EQ(0, d.x);
+    EXPECT_EQ(0, d.y);
+    EXPECT_EQ(262, d.cx);
+    EXPECT_EQ(99, d.cy);
+    EXPECT_EQ(L"", d.menu);
+    EXPECT_EQ(L"", d.cls);
+    EXPECT_EQ(L"", d.caption);
+    EXPECT_EQ(9, d.pointSize);
+    EXPECT_EQ(0, d.weight);
+    EXPECT_EQ(0, d.italic);
+    EXPECT_EQ(1, d.charset);
+    EXPECT_EQ(std::wstring(kUiFont), d.face);
+    expectItems(d, {
+        {L"Button", 1001, L"Radio1", 0x50002409, 14, 35, 161, 40},
+        {L"Button", 1007, L"Before", 0x50010000, 100, 78, 50, 14},
+        {L"Button", IDOK, L"Next", 0x50010001, 150, 78, 50, 14},
+        {L"Button", IDCANCEL, L"End", 0x50010000, 205, 78, 50, 14},
+        {L"Static", 1004, L"Static1", 0x50020000, 7, 7, 248, 64},
+        {L"Static", 1006, L"Static2", 0x50020000, 7, 7, 248, 27},
+    });
+    EXPECT_LT(bytes.size() - d.end, 4u) << "bytes after the last control";
+}
+
+TEST_P(ProgramResources, IconGroupDirectory) {
+    const Bytes group = resource(14, 128);
+    ASSERT_EQ(6u + 14u * 7u, group.size()) << "icon group 128 (7 entries of 14 bytes)";
+    Reader r(group);
+    EXPECT_EQ(0, r.u16());
+    EXPECT_EQ(1, r.u16()) << "resource type: icon";
+    EXPECT_EQ(7, r.u16());
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE("entry " + std::to_string(i + 1));
+        const IconWant& want = kIcons[i];
+        EXPECT_EQ(want.edge % 256, r.u8()) << "width (0 stands for 256)";
+        EXPECT_EQ(want.edge % 256, r.u8()) << "height";
+        EXPECT_EQ(0, r.u8()) << "colour count";
+        EXPECT_EQ(0, r.u8()) << "reserved";
+        EXPECT_EQ(1, r.u16()) << "planes";
+        EXPECT_EQ(want.bits, r.u16()) << "bits per pixel";
+        EXPECT_EQ(want.bytes, r.u32()) << "bytes in the image";
+        EXPECT_EQ(i + 1, r.u16()) << "icon resource ID";
+    }
+    EXPECT_TRUE(r.ok());
+}
+
+TEST_P(ProgramResources, IconImagesAreUncompressedDibs) {
+    for (int i = 0; i < 7; ++i) {
+        const IconWant& want = kIcons[i];
+        SCOPED_TRACE("icon " + std::to_string(i + 1) + ": " + std::to_string(want.edge) + " px, " +
+                     std::to_string(want.bits) + " bits");
+        Bytes image = resource(3, static_cast<WORD>(i + 1));
+        ASSERT_EQ(want.bytes, image.size());
+        BITMAPINFOHEADER h;
+        std::memcpy(&h, image.data(), sizeof h);
+        EXPECT_EQ(40u, h.biSize);
+        EXPECT_EQ(want.edge, h.biWidth);
+        EXPECT_EQ(want.edge * 2, h.biHeight) << "colour rows plus mask rows";
+        EXPECT_EQ(1, h.biPlanes);
+        EXPECT_EQ(want.bits, h.biBitCount);
+        EXPECT_EQ(static_cast<DWORD>(BI_RGB), h.biCompression);
+        EXPECT_EQ(0u, h.biClrUsed) << "no palette";
+
+        // Windows itself must accept it.
+        HICON icon = CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE, 0x00030000,
+                                              want.edge, want.edge, LR_DEFAULTCOLOR);
+        EXPECT_NE(nullptr, icon) << "CreateIconFromResourceEx, error " << GetLastError();
+        if (icon) DestroyIcon(icon);
+    }
+}
+
+TEST_P(ProgramResources, IconImagesShowOnePictureWithCleanTransparency) {
+    std::vector<std::vector<Pixel>> images;
+    for (int i = 0; i < 7; ++i) {
+        images.push_back(decodeIcon(resource(3, static_cast<WORD>(i + 1)), kIcons[i].edge, kIcons[i].bits));
+        ASSERT_FALSE(images.back().empty()) << "icon " << i + 1 << " too short to decode";
+    }
+    for (int i = 0; i < 7; ++i) {
+        const IconWant& want = kIcons[i];
+        SCOPED_TRACE("icon " + std::to_string(i + 1) + ": " + std::to_string(want.edge) + " px, " +
+                     std::to_string(want.bits) + " bits");
+        const std::vector<Pixel>& px = images[i];
+        int maskDisagrees = 0, masked = 0;
+        for (const Pixel& p : px) {
+            masked += p.masked;
+            // 32-bit: the mask marks exactly the fully clear pixels. 24-bit: a masked
+            // pixel must be black, or it would tint the screen through the XOR.
+            if (want.bits == 32 ? p.masked != (p.a == 0) : p.masked && (p.r | p.g | p.b))
+                ++maskDisagrees;
+        }
+        EXPECT_EQ(0, maskDisagrees) << "pixels whose AND mask disagrees with their colour";
+        EXPECT_GT(masked, 0) << "no transparent pixel at all";
+        EXPECT_LT(masked, want.edge * want.edge / 2) << "mostly transparent";
+
+        // Landmarks of the picture, in fractions of the edge: clear corners, the
+        // spindle hole, the silver disc and the green arrow.
+        auto at = [&](double u, double v) {
+            int x = std::min(want.edge - 1, static_cast<int>(u * want.edge));
+            int y = std::min(want.edge - 1, static_cast<int>(v * want.edge));
+            return px[y * want.edge + x];
+        };
+        EXPECT_TRUE(at(0.02, 0.02).masked) << "top left corner";
+        EXPECT_TRUE(at(0.05, 0.95).masked) << "bottom left corner";
+        const Pixel hole = at(0.44, 0.44);
+        EXPECT_TRUE(want.bits == 32 ? hole.a < 128 : hole.masked) << "spindle hole, alpha " << int(hole.a);
+        const Pixel disc = at(0.44, 0.12);
+        EXPECT_EQ(255, disc.a);
+        EXPECT_FALSE(disc.masked);
+        EXPECT_LT(std::max({disc.r, disc.g, disc.b}) - std::min({disc.r, disc.g, disc.b}), 80)
+            << "disc should be silver: " << int(disc.r) << "," << int(disc.g) << "," << int(disc.b);
+        const Pixel arrow = at(0.74, 0.70);
+        EXPECT_FALSE(arrow.masked);
+        EXPECT_EQ(255, arrow.a);
+        EXPECT_GT(arrow.g, arrow.r + 40) << "arrow should be green";
+        EXPECT_GT(arrow.g, arrow.b + 40) << "arrow should be green";
+    }
+    // Each 24-bit image is its 32-bit twin with the half-clear pixels cut away.
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(std::to_string(kIcons[i].edge) + " px");
+        const std::vector<Pixel>& rgb = images[i];
+        const std::vector<Pixel>& rgba = images[i + 4];
+        int differ = 0;
+        for (size_t p = 0; p < rgb.size(); ++p) differ += rgb[p].masked != (rgba[p].a < 128);
+        EXPECT_EQ(0, differ) << "24-bit mask against 32-bit alpha";
+    }
+}
+
+TEST_P(ProgramResources, VersionRecordFixedPart) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "GetFileVersionInfoSizeA, error " << GetLastError();
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
+    EXPECT_EQ(hex(0xFEEF04BD), hex(fixed->dwSignature));
+    EXPECT_EQ(hex(0x00010000), hex(fixed->dwStrucVersion));
+    EXPECT_EQ(hex(0x00010000), hex(fixed->dwFileVersionMS)) << "1.0";
+    EXPECT_EQ(hex(0), hex(fixed->dwFileVersionLS)) << ".0.0";
+    EXPECT_EQ(hex(0x00010000), hex(fixed->dwProductVersionMS));
+    EXPECT_EQ(hex(0), hex(fixed->dwProductVersionLS));
+    EXPECT_EQ(hex(0x3F), hex(fixed->dwFileFlagsMask));
+    EXPECT_EQ(hex(0), hex(fixed->dwFileFlags));
+    EXPECT_EQ(hex(VOS__WINDOWS32), hex(fixed->dwFileOS));
+    EXPECT_EQ(hex(VFT_APP), hex(fixed->dwFileType));
+    EXPECT_EQ(hex(0), hex(fixed->dwFileSubtype));
+    EXPECT_EQ(hex(0), hex(fixed->dwFileDateMS));
+    EXPECT_EQ(hex(0), hex(fixed->dwFileDateLS));
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(4u, length) << "one language and code page pair";
+    EXPECT_EQ(hex(0x0411), hex(translation[0]));
+    EXPECT_EQ(1200, translation[1]);
+}
+
+TEST_P(ProgramResources, VersionRecordStrings) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "GetFileVersionInfoSizeA, error " << GetLastError();
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
+    for (const StringWant& want : kVersionStrings) {
+        const std::string query = std::string("\\StringFileInfo\\041104b0\\") + want.key;
+        char* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+            << want.key << " not found";
+        ASSERT_NE(nullptr, value) << want.key;
+        EXPECT_EQ(std::string(want.value), std::string(value)) << want.key;
+    }
+}
+
+TEST_P(ProgramResources, VersionRecordLayout) {
+    // VerQueryValue cannot tell order or extra entries; the raw record can.
+    const Bytes bytes = resource(16, 1);
+    ASSERT_FALSE(bytes.empty()) << "version record not found in Japanese";
+    VersionNode root;
+    ASSERT_TRUE(parseVersionNode(bytes, 0, root)) << "malformed version record";
+    EXPECT_EQ(L"VS_VERSION_INFO", root.key);
+    EXPECT_EQ(sizeof(VS_FIXEDFILEINFO), root.value.size());
+    ASSERT_EQ((std::vector<std::wstring>{L"StringFileInfo", L"VarFileInfo"}), keysOf(root));
+
+    const VersionNode& strings = root.children[0];
+    ASSERT_EQ(std::vector<std::wstring>{L"041104b0"}, keysOf(strings));
+    std::vector<std::wstring> want;
+    for (const StringWant& s : kVersionStrings) want.emplace_back(s.key, s.key + std::strlen(s.key));
+    EXPECT_EQ(want, keysOf(strings.children[0]));
+
+    EXPECT_EQ(std::vector<std::wstring>{L"Translation"}, keysOf(root.children[1]));
+}
+
+TEST_P(ProgramResources, ManifestAsksForAdministratorAndCommonControls) {
+    const Bytes bytes = resource(24, 1);
+    ASSERT_FALSE(bytes.empty()) << "manifest 1 not found in Japanese";
+    const std::string xml(bytes.begin(), bytes.end());
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+    EXPECT_EQ(declaration, xml.substr(0, declaration.size())) << "no byte order mark, UTF-8 declared";
+
+    const std::vector<Element> elements = startTags(xml);
+    std::vector<std::string> names;
+    for (const Element& e : elements) names.push_back(e.name);
+    ASSERT_EQ((std::vector<std::string>{"assembly", "trustInfo", "security", "requestedPrivileges",
+                                        "requestedExecutionLevel", "dependency", "dependentAssembly",
+                                        "assemblyIdentity"}),
+              names);
+    EXPECT_EQ((Attributes{{"xmlns", "urn:schemas-microsoft-com:asm.v1"}, {"manifestVersion", "1.0"}}),
+              elements[0].attributes);
+    EXPECT_EQ((Attributes{{"xmlns", "urn:schemas-microsoft-com:asm.v3"}}), elements[1].attributes);
+    EXPECT_EQ((Attributes{{"level", "requireAdministrator"}, {"uiAccess", "false"}}), elements[4].attributes);
+    EXPECT_EQ((Attributes{{"type", "win32"},
+                          {"name", "Microsoft.Windows.Common-Controls"},
+                          {"version", "6.0.0.0"},
+                          {"processorArchitecture", program_->manifestArch},
+                          {"language", "*"},
+                          {"publicKeyToken", "6595b64144ccf1df"}}),
+              elements[7].attributes);
+    EXPECT_EQ(std::string::npos, xml.find("compatibility"));
+    EXPECT_EQ(std::string::npos, xml.find("dpiAware"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramResources, testing::Values(0, 1),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 0 ? "TestTwin" : "Release");
+                         });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--program=", 0) == 0) {
+            g_programs[0].path = arg.substr(10);
+        } else if (arg.rfind("--release=", 0) == 0) {
+            g_programs[1].path = arg.substr(10);
+        } else {
+            std::fprintf(stderr, "unknown argument: %s\n", argv[i]);
+            return 2;
+        }
+    }
+    return RUN_ALL_TESTS();
+}
