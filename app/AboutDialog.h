@@ -1,0 +1,20 @@
+// Classes: CAboutDialog
+//
+// The version box that F5 opens: product line, maker and OK, all from its template.
+#ifndef ABOUT_DIALOG_H
+#define ABOUT_DIALOG_H
+
+#include "afxwin.h"
+
+class CAboutDialog : public CDialog {
+public:
+    explicit CAboutDialog(CWnd* pParent = nullptr);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+#endif

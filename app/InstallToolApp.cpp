@@ -1,0 +1,53 @@
+// The application object.
+#include "app/InstallToolApp.h"
+
+#include "app/AboutDialog.h"
+#include "wizard/InstallWizardDialog.h"
+
+const char kSingleInstanceMutexName[] = "Norvik_InstallTool64Unique";
+
+BEGIN_MESSAGE_MAP(CInstallToolApp, CWinApp)
+    ON_COMMAND(ID_HELP, CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+CInstallToolApp theApp;
+
+CInstallToolApp::CInstallToolApp() = default;
+
+BOOL CInstallToolApp::InitInstance()
+{
+    Enable3dControlsStatic();
+
+    // Created owned and never released: it goes when the process does.
+    ::CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Another copy runs: bring its wizard to the front and show nothing ourselves.
+        HWND hWnd = ::FindWindowA(nullptr, kWizardCaption);
+        if (hWnd != nullptr)
+            ::SetForegroundWindow(hWnd);
+        return FALSE;
+    }
+
+    CInstallWizardDialog dlg(nullptr);
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    return FALSE;
+}
+
+BOOL CInstallToolApp::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_F5 && !m_bAboutOpen) {
+        m_bAboutOpen = TRUE;
+        {
+            CAboutDialog dlg(nullptr);
+            dlg.DoModal();
+        }
+        m_bAboutOpen = FALSE;
+        return FALSE;  // F5 itself goes on to ordinary dispatch
+    }
+    return CWinApp::PreTranslateMessage(pMsg);
+}
+
+void CInstallToolApp::WinHelp(DWORD_PTR /*dwData*/, UINT /*nCmd*/)
+{
+}

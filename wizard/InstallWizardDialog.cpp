@@ -1,0 +1,305 @@
+// The wizard dialog: its steps, their transitions, and the menu-exit mutex.
+#include "wizard/InstallWizardDialog.h"
+
+#include <cstdlib>
+
+#include "probes/LibraryCheck.h"
+#include "probes/PlatformChecks.h"
+#include "wizard/Workers.h"
+
+const char kMenuExitMutexName[] = "TALMO_NorvikLib_MENU_EXIT";
+
+BEGIN_MESSAGE_MAP(CInstallWizardDialog, CDialog)
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_BUTTON_BACK, OnBack)
+    ON_BN_CLICKED(IDC_RADIO1, OnRadio1)
+    ON_MESSAGE(WM_DISC_SEARCH_DONE, OnDiscSearchDone)
+    ON_MESSAGE(WM_INSTALL_DONE, OnInstallDone)
+    ON_MESSAGE(WM_EXTERNAL_STATUS, OnExternalStatus)
+END_MESSAGE_MAP()
+
+CInstallWizardDialog::CInstallWizardDialog(CWnd* pParent)
+    : CDialog(IDD_INSTALLTOOL_DIALOG, pParent)
+{
+    m_strMain = "";
+    m_strIntro = "";
+    CWinApp* pApp = AfxGetApp();
+    m_hIcon = pApp != nullptr ? pApp->LoadIcon(IDR_MAINFRAME) : nullptr;
+}
+
+CInstallWizardDialog::~CInstallWizardDialog()
+{
+    if (m_pRun != nullptr) {
+        m_pRun->Close();
+        m_pRun->Release();
+    }
+}
+
+void CInstallWizardDialog::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_BUTTON_BACK, m_btnBack);
+    DDX_Control(pDX, IDC_STATIC_INTRO, m_stcIntro);
+    DDX_Control(pDX, IDC_STATIC_MAIN, m_stcMain);
+    DDX_Control(pDX, IDOK, m_btnNext);
+    DDX_Control(pDX, IDCANCEL, m_btnEnd);
+    DDX_Text(pDX, IDC_STATIC_MAIN, m_strMain);
+    DDX_Text(pDX, IDC_STATIC_INTRO, m_strIntro);
+}
+
+BOOL CInstallWizardDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetWindowText(kWizardCaption);
+
+    m_pRun = new CWizardRun(m_hWnd);
+    if (m_pRun == nullptr) {
+        AfxReportOutOfMemory();
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+    m_hMenuExitMutex = nullptr;
+    ResetRunState();
+
+    if (IsVistaOrLater() && !Is32BitSystem()) {
+        UpdateData(FALSE);
+        GoTo(Welcome);
+        // The window becomes visible only after this returns: a user without the library
+        // never sees the welcome step.
+        if (!IsLibraryInstalled())
+            GoTo(LibraryMissing);
+        return TRUE;
+    }
+
+    AfxMessageBox(kUnsupportedSystemText, MB_OK);
+    std::exit(0);
+}
+
+BOOL CInstallWizardDialog::ShowState(int nState)
+{
+    UpdateData(TRUE);
+    const WizardPresentation* pRow = FindWizardPresentation(nState);
+    if (pRow == nullptr)
+        return FALSE;
+
+    m_strMain = pRow->pszMain;
+    m_stcMain.ShowWindow(pRow->bMainVisible ? SW_SHOW : SW_HIDE);
+    m_strIntro = pRow->pszIntro;
+    m_stcIntro.ShowWindow(pRow->bIntroVisible ? SW_SHOW : SW_HIDE);
+    m_btnBack.SetWindowText(kBackCaption);
+    m_btnBack.EnableWindow(pRow->bBackEnabled);
+    m_btnNext.SetWindowText(kNextCaption);
+    m_btnNext.EnableWindow(pRow->bNextEnabled);
+    m_btnEnd.SetWindowText(pRow->pszEndCaption);
+    m_btnEnd.EnableWindow(pRow->bEndEnabled);
+    if (CWnd* pRadio = GetDlgItem(IDC_RADIO1))
+        pRadio->ShowWindow(SW_HIDE);
+
+    switch (pRow->focus) {
+    case FocusBack: m_btnBack.SetFocus(); break;
+    case FocusNext: m_btnNext.SetFocus(); break;
+    case FocusEnd: m_btnEnd.SetFocus(); break;
+    case FocusDialog: SetFocus(); break;
+    }
+
+    UpdateData(FALSE);
+    InvalidateRect(nullptr, FALSE);
+    return TRUE;
+}
+
+void CInstallWizardDialog::GoTo(int nState)
+{
+    m_nState = nState;
+    ShowState(nState);
+}
+
+BOOL CInstallWizardDialog::ResetRunState()
+{
+    ReleaseMenuExitMutex();
+    m_hMenuExitMutex = nullptr;
+    m_pRun->ClearSetupPath();
+    m_pRun->m_bPainted = 0;
+    m_pRun->m_bCancel = 0;
+    return TRUE;
+}
+
+// Next on Welcome. Another program may hold the mutex already; the wizard then goes on
+// without holding it.
+void CInstallWizardDialog::CreateMenuExitMutex()
+{
+    HANDLE hMutex = ::CreateMutexA(nullptr, FALSE, kMenuExitMutexName);
+    if (hMutex == nullptr) {
+        GoTo(FatalError);
+        return;
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+        ::CloseHandle(hMutex);
+    else
+        m_hMenuExitMutex = hMutex;
+    GoTo(InsertDisc);
+}
+
+void CInstallWizardDialog::ReleaseMenuExitMutex()
+{
+    if (m_hMenuExitMutex != nullptr) {
+        ::CloseHandle(m_hMenuExitMutex);
+        m_hMenuExitMutex = nullptr;
+    }
+}
+
+void CInstallWizardDialog::EndWizard()
+{
+    // From here on no worker reports to the wizard or deletes anything.
+    m_pRun->Close();
+    CDialog::OnCancel();
+}
+
+BOOL CInstallWizardDialog::StartDiscSearch()
+{
+    m_pRun->ClearSetupPath();
+    m_pRun->m_bCancel = 0;
+    m_pRun->m_bPainted = 0;
+    m_pRun->AddRef();
+    if (AfxBeginThread(DiscSearchThreadProc, m_pRun) == nullptr) {
+        m_pRun->Release();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CInstallWizardDialog::StartInstaller()
+{
+    m_pRun->m_bCancel = 0;
+    m_pRun->m_bPainted = 0;
+    m_pRun->AddRef();
+    if (AfxBeginThread(InstallerThreadProc, m_pRun) == nullptr) {
+        m_pRun->Release();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CInstallWizardDialog::OnOK()
+{
+    // Next never ends the dialog, so neither does Enter.
+    switch (m_nState) {
+    case Welcome:
+        CreateMenuExitMutex();
+        break;
+    case InsertDisc:
+        if (!StartDiscSearch()) {
+            ::PostQuitMessage(0);
+            return;
+        }
+        GoTo(SearchingDisc);
+        break;
+    case ReadyToInstall:
+        m_btnNext.EnableWindow(FALSE);
+        if (!StartInstaller()) {
+            ::PostQuitMessage(0);
+            return;
+        }
+        GoTo(FollowInstaller);
+        break;
+    default:
+        break;
+    }
+}
+
+void CInstallWizardDialog::OnCancel()
+{
+    // During the search End only asks it to stop; its report moves the wizard on.
+    if (m_nState == SearchingDisc) {
+        m_pRun->m_bCancel = 1;
+        return;
+    }
+    EndWizard();
+}
+
+void CInstallWizardDialog::OnBack()
+{
+    switch (m_nState) {
+    case InsertDisc:
+        ReleaseMenuExitMutex();
+        GoTo(Welcome);
+        break;
+    case DiscNotFound:
+    case ReadyToInstall:
+        GoTo(InsertDisc);  // the mutex stays held; the next search empties the path
+        break;
+    default:
+        break;
+    }
+}
+
+void CInstallWizardDialog::OnRadio1()
+{
+    InvalidateRect(nullptr, FALSE);
+}
+
+LRESULT CInstallWizardDialog::OnDiscSearchDone(WPARAM wParam, LPARAM /*lParam*/)
+{
+    GoTo(wParam != 0 ? ReadyToInstall : DiscNotFound);
+    SetForegroundWindow();
+    return 1;
+}
+
+LRESULT CInstallWizardDialog::OnInstallDone(WPARAM wParam, LPARAM /*lParam*/)
+{
+    ReleaseMenuExitMutex();
+    if (wParam == 0) {
+        GoTo(InstallFailed);
+        SetForegroundWindow();
+    } else {
+        EndWizard();
+    }
+    return 1;
+}
+
+LRESULT CInstallWizardDialog::OnExternalStatus(WPARAM wParam, LPARAM /*lParam*/)
+{
+    if (wParam != 0)
+        GoTo(FollowInstaller);
+    else if (m_nState == FatalError)
+        GoTo(FatalError);
+    else
+        GoTo(ExternalHold);  // no row: the screen keeps what it shows
+    return 1;
+}
+
+void CInstallWizardDialog::OnPaint()
+{
+    if (IsIconic()) {
+        CPaintDC dc(this);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+        const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+        RECT rect;
+        GetClientRect(&rect);
+        const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+        const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+        dc.DrawIcon(x, y, m_hIcon);
+    } else {
+        // The worker that started with this step waits for this.
+        if (m_pRun != nullptr)
+            m_pRun->m_bPainted = 1;
+        CDialog::OnPaint();
+    }
+}
+
+HCURSOR CInstallWizardDialog::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+BOOL CInstallWizardDialog::PreTranslateMessage(MSG* pMsg)
+{
+    // Esc goes to the focused control as an ordinary key and never becomes End.
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE)
+        return FALSE;
+    return CDialog::PreTranslateMessage(pMsg);
+}

@@ -1,0 +1,99 @@
+// The installer worker: runs the setup program, waits for it, removes its two shortcuts.
+#include "afxwin.h"
+
+#include <cstring>
+
+#include "probes/FileHelpers.h"
+#include "wizard/InstallWizardDialog.h"
+#include "wizard/WorkerRules.h"
+#include "wizard/Workers.h"
+
+namespace {
+
+const DWORD kReportDelay = 500;  // ms between the setup program's end and the report
+
+void LookUpFolder(char* pszFolder, int nFolder)
+{
+    GetSpecialFolderPath(pszFolder, nFolder);
+}
+
+int DeleteShortcut(const ShortcutLocation& location)
+{
+    char szPath[1024] = {};
+    if (!FindShortcut(location, szPath, &LookUpFolder, &IsPlainFile))
+        return 0;
+    return ::DeleteFileA(szPath) ? 1 : 0;
+}
+
+}  // namespace
+
+int FindDesktopShortcut(char* pszDest)
+{
+    return FindShortcut(kDesktopShortcut, pszDest, &LookUpFolder, &IsPlainFile);
+}
+
+int FindProgramsShortcut(char* pszDest)
+{
+    return FindShortcut(kProgramsShortcut, pszDest, &LookUpFolder, &IsPlainFile);
+}
+
+int DeleteDesktopShortcut()
+{
+    return DeleteShortcut(kDesktopShortcut);
+}
+
+int DeleteProgramsShortcut()
+{
+    return DeleteShortcut(kProgramsShortcut);
+}
+
+int RunProcessAndWait(const char* pszPath, char* pszCommandLine)
+{
+    if (pszPath == nullptr || pszCommandLine == nullptr)
+        return 0;
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+#if defined(__i386__)
+    static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA has 68 bytes on x86");
+#endif
+    PROCESS_INFORMATION pi = {};
+    // The setup program gets the system's default error mode, our environment and folder.
+    if (!::CreateProcessA(pszPath, pszCommandLine, nullptr, nullptr, FALSE,
+                          CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
+        return 0;
+    ::CloseHandle(pi.hThread);
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    ::CloseHandle(pi.hProcess);
+    return 1;
+}
+
+int RunSetupAndCleanUp(CWizardRun* pRun)
+{
+    char szSetupPath[260];
+    pRun->CopySetupPath(szSetupPath, sizeof(szSetupPath));
+    char szCommandLine[1] = "";  // an empty command line, which CreateProcessA may write to
+    if (!RunProcessAndWait(szSetupPath, szCommandLine))
+        return 0;
+    // Once the wizard is gone nothing more is deleted: the user ended it on purpose.
+    if (pRun->BeginCleanUp()) {
+        DeleteDesktopShortcut();
+        DeleteProgramsShortcut();
+        pRun->EndCleanUp();
+    }
+    return 1;
+}
+
+UINT __cdecl InstallerThreadProc(LPVOID pParam)
+{
+    CWizardRun* pRun = static_cast<CWizardRun*>(pParam);
+    WaitForPaint(pRun);
+    if (RunSetupAndCleanUp(pRun)) {
+        ::Sleep(kReportDelay);
+        pRun->Post(WM_INSTALL_DONE, 1);
+    } else {
+        pRun->Post(WM_INSTALL_DONE, 0);
+    }
+    pRun->Release();
+    AfxEndThread(0, TRUE);
+}

@@ -1,0 +1,35 @@
+// The wizard's two worker threads and the installer's operations. A worker receives the
+// run's shared block (CWizardRun) with a reference of its own, which it gives up before
+// it ends.
+#ifndef WIZARD_WORKERS_H
+#define WIZARD_WORKERS_H
+
+#include "wizard/WizardRun.h"
+
+// Looks on every CD-ROM drive for the add-on's setup program, in up to 20 passes.
+UINT __cdecl DiscSearchThreadProc(LPVOID pParam);
+
+// Runs the setup program found by the search, waits for it, deletes its two shortcuts.
+UINT __cdecl InstallerThreadProc(LPVOID pParam);
+
+// Waits, at most 500 times 1 ms, until the wizard has painted the step that started us.
+void WaitForPaint(CWizardRun* pRun);
+
+// 1 when the setup program ran to its end and the clean-up was done (or the wizard closed
+// meanwhile, so the clean-up was skipped); 0 when it could not be started.
+int RunSetupAndCleanUp(CWizardRun* pRun);
+
+// 1 when the process was created and has ended; 0 when an argument is null or the process
+// was not created. pszCommandLine must be writable.
+int RunProcessAndWait(const char* pszPath, char* pszCommandLine);
+
+// 1 when the shortcut exists in its all-users folder or else in the current user's, with
+// its full path copied into pszDest (1024 bytes); 0 otherwise, pszDest untouched.
+int FindDesktopShortcut(char* pszDest);
+int FindProgramsShortcut(char* pszDest);
+
+// 1 when the shortcut was found and deleted; 0 otherwise. At most one file each.
+int DeleteDesktopShortcut();
+int DeleteProgramsShortcut();
+
+#endif
