@@ -1,0 +1,138 @@
+// The three private messages act on every step alike, from any sender, whatever their
+// parameters.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "WizardSteps.h"
+
+using namespace driver;
+using namespace wizard_test;
+
+namespace {
+
+struct Hop {
+    UINT message;
+    WPARAM wParam;
+    const StepRow* next;
+};
+
+// Walks a chain of messages; each hop starts on the step that the previous one showed.
+void Walk(HWND wizard, const StepRow& first, const std::vector<Hop>& hops)
+{
+    const StepRow* current = &first;
+    for (const Hop& hop : hops) {
+        SCOPED_TRACE(testing::Message() << "on " << current->name << ": message WM_APP+" << hop.message - WM_APP
+                                        << " wParam " << hop.wParam);
+        Post(wizard, hop.message, hop.wParam);
+        ASSERT_TRUE(Settle(wizard));
+        ASSERT_TRUE(ShowsStep(wizard, *hop.next));
+        current = hop.next;
+    }
+}
+
+TEST(PrivateMessages, ActOnWhateverStepIsShown)
+{
+    {
+        SCOPED_TRACE("from Welcome");
+        WizardRun run;
+        ASSERT_TRUE(run.Start(kWelcome));
+        Walk(run.Wizard(), kWelcome, {
+            { kDiscSearchDone, 1, &kReadyToInstall },
+            { kDiscSearchDone, 1, &kReadyToInstall },
+            { kDiscSearchDone, 0, &kDiscNotFound },
+            { kDiscSearchDone, 0, &kDiscNotFound },
+            { kExternalStatus, 1, &kFollowInstaller },
+            { kExternalStatus, 1, &kFollowInstaller },
+            { kDiscSearchDone, 1, &kReadyToInstall },
+            { kExternalStatus, 1, &kFollowInstaller },
+            { kDiscSearchDone, 0, &kDiscNotFound },
+            { kInstallDone, 0, &kInstallFailed },
+            { kInstallDone, 0, &kInstallFailed },
+            { kDiscSearchDone, 1, &kReadyToInstall },
+            { kInstallDone, 0, &kInstallFailed },
+            { kExternalStatus, 1, &kFollowInstaller },
+            { kInstallDone, 0, &kInstallFailed },
+            { kDiscSearchDone, 0, &kDiscNotFound },
+        });
+        // A spoofed result still leads on as usual: Back from it to InsertDisc.
+        Click(run.Wizard(), kBack);
+        ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
+        Walk(run.Wizard(), kInsertDisc, { { kExternalStatus, 1, &kFollowInstaller } });
+    }
+    // The dead ends that only a fresh start reaches.
+    const Hop firstHops[] = {
+        { kExternalStatus, 1, &kFollowInstaller },
+        { kDiscSearchDone, 0, &kDiscNotFound },
+        { kInstallDone, 0, &kInstallFailed },
+    };
+    for (const Hop& hop : firstHops) {
+        SCOPED_TRACE("from LibraryMissing");
+        WizardRun run(false);
+        ASSERT_TRUE(run.Start(kLibraryMissing));
+        Walk(run.Wizard(), kLibraryMissing, { hop });
+    }
+    {
+        SCOPED_TRACE("from FatalError");
+        NameSquatter squatter;
+        ASSERT_TRUE(squatter.Held());
+        WizardRun run;
+        ASSERT_TRUE(run.Start(kWelcome));
+        Click(run.Wizard(), kNext);
+        ASSERT_TRUE(ShowsStep(run.Wizard(), kFatalError));
+        Walk(run.Wizard(), kFatalError, { { kDiscSearchDone, 1, &kReadyToInstall } });
+    }
+}
+
+// A model of the messages' effect: the step that should show after message/wParam on step.
+const StepRow* Expected(const StepRow* step, UINT message, WPARAM wParam)
+{
+    switch (message) {
+    case kDiscSearchDone: return wParam != 0 ? &kReadyToInstall : &kDiscNotFound;
+    case kInstallDone: return &kInstallFailed;  // only wParam 0 is posted before the end
+    case kExternalStatus: return wParam != 0 ? &kFollowInstaller : step;  // 0: nothing changes
+    default: return step;  // neighbours of the private messages mean nothing to the wizard
+    }
+}
+
+TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
+{
+    const unsigned seed = 20240611;
+    std::mt19937_64 random(seed);
+    // Nonzero values keep a nonzero low half, so that a 32-bit build of the program reads
+    // them as nonzero too.
+    auto nonzero = [&] {
+        const uint64_t low = (random() & 0xFFFFFFFFu) | 1u;
+        return static_cast<WPARAM>((random() & ~uint64_t{ 0xFFFFFFFF }) | low);
+    };
+    const WPARAM edges[] = { 1, 2, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, static_cast<WPARAM>(-1) };
+    const UINT messages[] = { kDiscSearchDone, kInstallDone, kExternalStatus, WM_APP + 99, WM_APP + 103 };
+
+    WizardRun run;
+    ASSERT_TRUE(run.StartOnInsertDisc());
+    HWND wizard = run.Wizard();
+    const StepRow* step = &kInsertDisc;
+    for (int i = 0; i < 60; ++i) {
+        const UINT message = messages[random() % 5];
+        WPARAM wParam = i < 6 ? edges[i] : (random() % 3 == 0 ? 0 : nonzero());
+        if (message == kInstallDone)
+            wParam = 0;  // anything else ends the wizard, tried last
+        const LPARAM lParam = static_cast<LPARAM>(random());
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << i << " on " << step->name
+                                        << ": WM_APP+" << message - WM_APP << " wParam 0x" << std::hex
+                                        << static_cast<uint64_t>(wParam) << " lParam 0x" << static_cast<uint64_t>(lParam));
+        Post(wizard, message, wParam, lParam);
+        ASSERT_TRUE(Settle(wizard)) << "the wizard stopped answering";
+        step = Expected(step, message, wParam);
+        ASSERT_TRUE(StillShows(wizard, *step));
+        ASSERT_TRUE(Responds(wizard));
+    }
+    Post(wizard, kInstallDone, nonzero(), static_cast<LPARAM>(random()));
+    DWORD code = 1234;
+    EXPECT_TRUE(run.Tool().WaitForExit(5000, &code)) << "install done with nonzero wParam";
+    EXPECT_EQ(code, 0u);
+}
+
+}  // namespace

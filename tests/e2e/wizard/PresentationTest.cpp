@@ -1,0 +1,98 @@
+// What each reachable step shows: texts, visibility, button captions, enabled states and
+// focus, with the radio button and the template's placeholder texts never visible.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "WizardSteps.h"
+
+using namespace driver;
+using namespace wizard_test;
+
+namespace {
+
+// One way of acting on the wizard: a button click, or a private message posted to it.
+struct Action {
+    enum Kind { ClickButton, PostMessage } kind;
+    UINT what;  // control ID or message
+    WPARAM wParam;
+};
+
+Action ClickOn(int id) { return { Action::ClickButton, static_cast<UINT>(id), 0 }; }
+Action Message(UINT message, WPARAM wParam) { return { Action::PostMessage, message, wParam }; }
+
+void Apply(HWND wizard, const Action& action)
+{
+    if (action.kind == Action::ClickButton)
+        Click(wizard, static_cast<int>(action.what));
+    else
+        Post(wizard, action.what, action.wParam);
+}
+
+TEST(Presentation, EveryStepReachedFromWelcomeShowsItsRow)
+{
+    struct Case {
+        const char* how;
+        bool squatMutexName;
+        std::vector<Action> actions;
+        const StepRow* expected;
+    };
+    const Case cases[] = {
+        { "Next", false, { ClickOn(kNext) }, &kInsertDisc },
+        { "Next, Back", false, { ClickOn(kNext), ClickOn(kBack) }, &kWelcome },
+        { "Next, search found nothing", false, { ClickOn(kNext), Message(kDiscSearchDone, 0) }, &kDiscNotFound },
+        { "Next, search found the disc", false, { ClickOn(kNext), Message(kDiscSearchDone, 1) }, &kReadyToInstall },
+        { "Next, installation failed", false, { ClickOn(kNext), Message(kInstallDone, 0) }, &kInstallFailed },
+        { "Next, external status 1", false, { ClickOn(kNext), Message(kExternalStatus, 1) }, &kFollowInstaller },
+        { "Next without a creatable mutex", true, { ClickOn(kNext) }, &kFatalError },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        // An event of the mutex's name makes the wizard's creation of the mutex fail.
+        std::unique_ptr<NameSquatter> squatter(c.squatMutexName ? new NameSquatter : nullptr);
+        if (squatter) {
+            ASSERT_TRUE(squatter->Held()) << "could not create the event named " << kMenuExitMutex;
+        }
+        WizardRun run;
+        ASSERT_TRUE(run.Start(kWelcome));
+        for (const Action& action : c.actions) {
+            Apply(run.Wizard(), action);
+            ASSERT_TRUE(Settle(run.Wizard()));
+        }
+        EXPECT_TRUE(ShowsStep(run.Wizard(), *c.expected));
+    }
+}
+
+// The only step that needs a worker: the disc search, here over two empty drives, which
+// would go on for about 10 s unless stopped.
+TEST(Presentation, SearchingShowsAbortWhichStopsTheSearchWithoutClosing)
+{
+    WizardRun run;
+    ASSERT_TRUE(run.StartOnInsertDisc());
+    HWND wizard = run.Wizard();
+    Click(wizard, kNext);
+    ASSERT_TRUE(ShowsStep(wizard, kSearchingDisc));
+    EXPECT_TRUE(MutexExists(kMenuExitMutex));
+
+    // Esc must not act as End either: End would stop the search within one 500 ms pass.
+    PressKey(wizard, VK_ESCAPE);
+    ASSERT_TRUE(Settle(wizard));
+    EXPECT_FALSE(WaitForMainText(wizard, kDiscNotFound.mainText, 1500)) << "Esc stopped the search";
+    EXPECT_TRUE(StillShows(wizard, kSearchingDisc));
+
+    // End ("中止") asks the search to stop; the wizard stays open and reports nothing found
+    // well before the uninterrupted search of about 10 s would have ended.
+    const double endPressed = NowMs();
+    Click(wizard, kEnd);
+    EXPECT_TRUE(ShowsStep(wizard, kDiscNotFound, 4000));
+    EXPECT_LT(NowMs() - endPressed, 4000.0) << "ms from End to DiscNotFound";
+    EXPECT_TRUE(run.Tool().IsRunning());
+    EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the search's end keeps the mutex";
+
+    Click(wizard, kBack);
+    EXPECT_TRUE(ShowsStep(wizard, kInsertDisc));
+    EXPECT_TRUE(MutexExists(kMenuExitMutex));
+}
+
+}  // namespace

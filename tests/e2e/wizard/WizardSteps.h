@@ -1,0 +1,127 @@
+// What each step of the wizard must look like, and ways to reach and watch the steps from
+// outside the program. Shared by the wizard's end-to-end tests.
+#ifndef WIZARD_STEPS_H
+#define WIZARD_STEPS_H
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ToolDriver.h"
+
+namespace wizard_test {
+
+// One row of what the wizard shows on a step. focusId: a control ID, or -1 for the dialog.
+struct StepRow {
+    const char* name;
+    const char* mainText;
+    bool mainShown;
+    const char* introText;
+    bool introShown;
+    bool backEnabled;
+    bool nextEnabled;
+    const char* endCaption;
+    int focusId;
+};
+
+extern const StepRow kLibraryMissing, kWelcome, kInsertDisc, kSearchingDisc, kDiscNotFound,
+    kReadyToInstall, kInstallFailed, kFollowInstaller, kFatalError;
+
+extern const char kMenuExitMutex[];
+extern const char kSingleInstanceMutex[];
+extern const char kVersionBoxCaption[];
+extern const char kUnsupportedText[];
+extern const char kMessageBoxCaption[];
+
+// Every difference between what the wizard shows and the row, one per line; empty when
+// they agree. Template placeholders and a visible radio button count as differences.
+std::string Mismatch(const driver::WizardView& view, const StepRow& row);
+// Names the rows that the view matches except for focus, to explain a failure.
+std::string Resembles(const driver::WizardView& view);
+
+// Waits (bounded) until the wizard shows the row in every respect.
+::testing::AssertionResult ShowsStep(HWND wizard, const StepRow& row, DWORD ms = 5000);
+// The row right now: for checks after Settle, where nothing may change any more.
+::testing::AssertionResult StillShows(HWND wizard, const StepRow& row);
+
+// Returns once the wizard's thread has handled everything posted to it so far, and what
+// that handling posted in turn (a key's character message). False after ms or when the
+// window is gone.
+bool Settle(HWND wizard, DWORD ms = 5000);
+
+// Posts one of the private messages, as a worker or another program would.
+void Post(HWND wizard, UINT message, WPARAM wParam, LPARAM lParam = 0);
+
+// Waits until hWnd is the foreground window, handling this thread's own messages meanwhile
+// (a window of the test process may be the one losing the foreground).
+bool WaitForForeground(HWND hWnd, DWORD ms = 5000);
+
+// A key pressed and released on the keyboard itself (SendInput), so that it takes the whole
+// way of real input through Wine. False, and nothing typed, unless hTarget's top-level window
+// becomes the foreground window within a bounded wait.
+bool TypeKey(HWND hTarget, WORD vk);
+
+// Every visible top-level window of every process.
+std::vector<HWND> VisibleTopLevelWindows();
+
+// Running under Wine (ntdll exports wine_get_version).
+bool IsWine();
+
+// A visible window of the test process that takes the foreground, so that a test can see the
+// wizard take it back.
+class ForegroundDecoy {
+public:
+    ForegroundDecoy();
+    ~ForegroundDecoy();
+    // Makes the decoy the foreground window; false when it did not become it.
+    bool TakeForeground();
+    HWND Window() const { return m_hWnd; }
+
+private:
+    HWND m_hWnd;
+};
+
+// An event object holding the menu-exit mutex's name, so that the wizard cannot create a
+// mutex of that name.
+class NameSquatter {
+public:
+    NameSquatter();
+    ~NameSquatter();
+    bool Held() const { return m_hEvent != nullptr; }
+
+private:
+    HANDLE m_hEvent;
+};
+
+// The program started on a prepared machine: the library installed (or not), empty disc
+// drives. The program is killed and the machine restored when this goes away.
+class WizardRun {
+public:
+    explicit WizardRun(bool withLibrary = true);
+    ~WizardRun();
+
+    // Starts the program and waits for its first step.
+    ::testing::AssertionResult Start(const StepRow& firstStep);
+    // Welcome, then Next: InsertDisc with the wizard holding the menu-exit mutex.
+    ::testing::AssertionResult StartOnInsertDisc();
+
+    HWND Wizard() const { return m_hWizard; }
+    // The installed library, or NULL when the run has none.
+    driver::LibraryInstallation* Library() { return m_library.get(); }
+    driver::ToolProcess& Tool() { return m_tool; }
+    // Ends the wizard with End and waits for the process; its exit code.
+    ::testing::AssertionResult EndAndExit(DWORD* pExitCode);
+
+private:
+    std::unique_ptr<driver::LibraryInstallation> m_library;
+    std::unique_ptr<driver::NoLibrary> m_noLibrary;
+    driver::DiscDrive m_driveD{ 'D' }, m_driveE{ 'E' };
+    driver::ToolProcess m_tool;
+    HWND m_hWizard = nullptr;
+};
+
+}  // namespace wizard_test
+
+#endif

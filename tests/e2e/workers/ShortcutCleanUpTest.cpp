@@ -1,0 +1,132 @@
+// The clean-up after the setup program: which of the shortcut files it leaves are deleted.
+// The files are laid out before the run; the tool looks at them once the program has ended.
+#include <gtest/gtest.h>
+
+#include "ToolDriver.h"
+#include "WorkerSteps.h"
+
+using namespace driver;
+using namespace steps;
+
+namespace {
+
+using Folder = ShortcutFiles::Folder;
+
+const char* NameOf(Folder folder)
+{
+    switch (folder) {
+    case ShortcutFiles::CommonDesktop: return "all users' desktop";
+    case ShortcutFiles::UserDesktop: return "user's desktop";
+    case ShortcutFiles::CommonPrograms: return "all users' start menu";
+    case ShortcutFiles::UserPrograms: return "user's start menu";
+    }
+    return "?";
+}
+
+// Lays out a file with these attributes and checks that the file system kept them.
+void CreateWith(Folder folder, DWORD attributes)
+{
+    ShortcutFiles::Create(folder, attributes);
+    const DWORD kept = AttributesOf(folder);
+    ASSERT_NE(kept, INVALID_FILE_ATTRIBUTES) << NameOf(folder);
+    ASSERT_EQ(kept & attributes, attributes) << NameOf(folder) << ": the attributes did not stick";
+}
+
+class ShortcutCleanUp : public ::testing::Test {
+protected:
+    // One whole successful run with the stand-in setup program.
+    void RunToTheEnd(const char* name)
+    {
+        SetupRun run(name);
+        ToolProcess tool;
+        HWND wizard = OpenAtReadyToInstall(tool, run.Env());
+        ASSERT_NE(wizard, nullptr);
+        Click(wizard, kNext);
+        ASSERT_TRUE(tool.WaitForExit(10000)) << "expected the wizard to close, shown: " << ShownText(wizard);
+        ASSERT_EQ(run.Starts(), 1) << "the setup program did not run once";
+        ASSERT_TRUE(run.Has("end_ms"));
+    }
+
+    void ExpectDeleted(Folder folder) { EXPECT_FALSE(ShortcutFiles::Exists(folder)) << NameOf(folder) << ": kept"; }
+    void ExpectKept(Folder folder) { EXPECT_TRUE(ShortcutFiles::Exists(folder)) << NameOf(folder) << ": deleted"; }
+
+    LibraryInstallation m_library;
+    ShortcutFiles m_shortcuts;
+    DiscDrive m_d{ 'D' }, m_e{ 'E' };
+
+    void SetUp() override { m_d.InsertAddOnDisc(); }
+};
+
+TEST_F(ShortcutCleanUp, DeletesOnlyTheAllUsersCopyWhenTheUserHasOneToo)
+{
+    for (Folder folder : { ShortcutFiles::CommonDesktop, ShortcutFiles::UserDesktop, ShortcutFiles::CommonPrograms,
+                           ShortcutFiles::UserPrograms })
+        ShortcutFiles::Create(folder);
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("both-copies"));
+
+    ExpectDeleted(ShortcutFiles::CommonDesktop);
+    ExpectDeleted(ShortcutFiles::CommonPrograms);
+    ExpectKept(ShortcutFiles::UserDesktop);
+    ExpectKept(ShortcutFiles::UserPrograms);
+}
+
+TEST_F(ShortcutCleanUp, DeletesTheUsersCopyWhenThereIsNoAllUsersCopy)
+{
+    ShortcutFiles::Create(ShortcutFiles::UserDesktop);
+    ShortcutFiles::Create(ShortcutFiles::UserPrograms);
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("user-copies"));
+
+    ExpectDeleted(ShortcutFiles::UserDesktop);
+    ExpectDeleted(ShortcutFiles::UserPrograms);
+    const std::string folder = ShortcutFiles::FolderPath(ShortcutFiles::UserPrograms) + "\\TALMO Nor-vikライブラリー";
+    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        << "the start-menu folder must stay: " << folder;
+}
+
+TEST_F(ShortcutCleanUp, DeletesHiddenShortcuts)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::CommonDesktop, FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::UserPrograms, FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("hidden"));
+
+    ExpectDeleted(ShortcutFiles::CommonDesktop);
+    ExpectDeleted(ShortcutFiles::UserPrograms);
+}
+
+// A system file and a folder of the shortcut's name are no shortcuts: the search goes on to
+// the user's folder, and they stay.
+TEST_F(ShortcutCleanUp, KeepsSystemFilesAndFoldersOfTheShortcutsName)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::CommonDesktop, FILE_ATTRIBUTE_SYSTEM));
+    ShortcutFiles::Create(ShortcutFiles::UserDesktop);
+    MakeShortcutFolder(ShortcutFiles::CommonPrograms);
+    ASSERT_TRUE(AttributesOf(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
+    ShortcutFiles::Create(ShortcutFiles::UserPrograms);
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("look-alikes"));
+
+    ExpectKept(ShortcutFiles::CommonDesktop);
+    EXPECT_TRUE(AttributesOf(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_SYSTEM);
+    ExpectKept(ShortcutFiles::CommonPrograms);
+    EXPECT_TRUE(AttributesOf(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
+    ExpectDeleted(ShortcutFiles::UserDesktop);
+    ExpectDeleted(ShortcutFiles::UserPrograms);
+}
+
+// A read-only shortcut is the one found, but it cannot be deleted; the run still succeeds,
+// and the user's copy behind it is not looked at.
+TEST_F(ShortcutCleanUp, KeepsAReadOnlyShortcutAndLooksNoFurther)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::CommonDesktop, FILE_ATTRIBUTE_READONLY));
+    ShortcutFiles::Create(ShortcutFiles::UserDesktop);
+    ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::UserPrograms, FILE_ATTRIBUTE_READONLY));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("read-only"));
+
+    ExpectKept(ShortcutFiles::CommonDesktop);
+    EXPECT_TRUE(AttributesOf(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
+    ExpectKept(ShortcutFiles::UserDesktop);
+    ExpectKept(ShortcutFiles::UserPrograms);
+    EXPECT_TRUE(AttributesOf(ShortcutFiles::UserPrograms) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
+}
+
+}  // namespace
