@@ -1,0 +1,179 @@
+# Sourced by the scripts. One Wine test environment, the same on every machine, kept under
+# build/wine: sourcing only sets variables and defines functions; wine_start does the work.
+#
+#   wine_start        lock, Xvfb, prefix (created once), fresh wineserver; exports TOOL_WINE_READY
+#   wine_stop         wineserver -k for our prefix, Xvfb stopped
+#   wine64_run ARGS   a 64-bit Wine program with this environment
+#
+# Exported for the tests: TOOL_ROOT, TOOL_BUILD, TOOL_CDROM_D, TOOL_CDROM_E (Unix folders
+# behind the CD-ROM drives D: and E:), DISPLAY while Xvfb runs. TOOL_WINE (default build/wine)
+# holds prefix, drives, lock and logs.
+
+TOOL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+TOOL_BUILD=$TOOL_ROOT/build
+TOOL_WINE=${TOOL_WINE:-$TOOL_BUILD/wine}  # a private environment may be named by the caller
+TOOL_CDROM_D=$TOOL_WINE/cdrom/d
+TOOL_CDROM_E=$TOOL_WINE/cdrom/e
+export TOOL_ROOT TOOL_BUILD TOOL_WINE TOOL_CDROM_D TOOL_CDROM_E
+
+# Once i386 binfmt is registered, plain `wine` is the 32-bit loader under qemu (minutes per
+# start, even for reg or wineboot), so every 64-bit call goes to wine64 by its full path.
+export WINE64=/usr/lib/wine/wine64
+export WINELOADER=$WINE64 WINESERVER=/usr/lib/wine/wineserver64
+export WINEPREFIX=$TOOL_WINE/prefix WINEARCH=win64 WINEDEBUG=-all
+# No Mono/Gecko install prompt; no menu entries written into the Linux desktop.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+# The locale gives code page 932. Wine links its user folders into $HOME: keep that in build/.
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 HOME=$TOOL_WINE/home
+unset LANGUAGE
+
+wine64_run() { "$WINE64" "$@"; }
+
+# What the prefix gets beyond wineboot. Any change here rebuilds the prefix (see _wine_stamp).
+# FontSubstitutes serves 32-bit programs too: Wine links the Wow6432Node key to this one. No
+# crash dialog: a crashing test must end, not wait for a click.
+_wine_registry() {
+  local fonts='"ＭＳ Ｐゴシック"="IPAPGothic"
+"MS PGothic"="IPAPGothic"'
+  cat <<EOF
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]
+"d:"="cdrom"
+"e:"="cdrom"
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]
+$fonts
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
+$fonts
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
+EOF
+}
+
+# 32-bit support goes into the prefix only when qemu can run the i386 loader; a prefix made
+# without it must be rebuilt once it can.
+_wine_has_i386() { grep -qs qemu-i386 /proc/sys/fs/binfmt_misc/qemu-i386*; }
+
+_wine_stamp() {
+  { "$WINE64" --version; _wine_registry; _wine_has_i386 && echo i386; echo layout 1; } | sha1sum | cut -d' ' -f1
+}
+
+# Serialises everything that uses the prefix (and the builds of scripts/test) across callers.
+wine_lock() {
+  [ -n "${TOOL_WINE_LOCK_FD:-}" ] && return 0
+  mkdir -p "$TOOL_WINE"
+  exec {TOOL_WINE_LOCK_FD}>>"$TOOL_WINE/lock"
+  if ! flock -n "$TOOL_WINE_LOCK_FD"; then
+    echo "wine-env: waiting for another run that holds $TOOL_WINE/lock" >&2
+    flock "$TOOL_WINE_LOCK_FD"
+  fi
+  TOOL_WINE_OWNER=1
+}
+
+wine_xvfb_start() {
+  [ -n "${TOOL_XVFB_PID:-}" ] && kill -0 "$TOOL_XVFB_PID" 2>/dev/null && return 0
+  local dfile=$TOOL_WINE/xvfb.display i
+  mkdir -p "$TOOL_WINE"
+  : >"$dfile"
+  # -displayfd lets Xvfb pick a free display and tells us once it accepts clients. It must
+  # not inherit the lock, or a leftover Xvfb would block every later run.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dfile" >"$TOOL_WINE/xvfb.log" 2>&1 \
+    {TOOL_WINE_LOCK_FD}>&- &
+  TOOL_XVFB_PID=$!
+  for i in $(seq 100); do
+    [ -s "$dfile" ] && break
+    kill -0 "$TOOL_XVFB_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ ! -s "$dfile" ]; then
+    cat "$TOOL_WINE/xvfb.log" >&2
+    echo "wine-env: Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$(tr -d '[:space:]' <"$dfile")" TOOL_XVFB_PID
+}
+
+wine_xvfb_stop() {
+  [ -n "${TOOL_XVFB_PID:-}" ] || return 0
+  { kill "$TOOL_XVFB_PID" && wait "$TOOL_XVFB_PID"; } 2>/dev/null || true
+  unset TOOL_XVFB_PID
+}
+
+_wine_server_kill() { "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true; }
+
+# The folders a fresh Windows has and the tool and its tests rely on, one a line.
+_wine_folders() {
+  local c=$WINEPREFIX/drive_c user
+  printf '%s\n' "$c/Program Files/Common Files" "$c/Program Files (x86)/Common Files" \
+    "$c/windows/temp" "$c/ProgramData/Microsoft/Windows/Start Menu/Programs" "$c/users/Public/Desktop"
+  for user in "$c"/users/*/; do
+    [ "$(basename "$user")" = Public ] && continue
+    printf '%s\n' "${user}Desktop" "${user}Temp" "${user}AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+  done
+}
+
+_wine_prefix_create() {
+  local t0=$SECONDS link
+  echo "wine-env: creating the Wine prefix $WINEPREFIX (once; minutes when 32-bit support is set up)" >&2
+  _wine_server_kill
+  rm -rf "$WINEPREFIX" "$HOME"
+  mkdir -p "$HOME"
+  wine64_run wineboot -i >"$TOOL_WINE/wineboot.log" 2>&1 \
+    || { cat "$TOOL_WINE/wineboot.log" >&2; echo "wine-env: wineboot -i failed" >&2; return 1; }
+  # Wine links Desktop, Documents ... all to $HOME; real folders keep them apart, as on Windows.
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$link" ] && rm "$link" && mkdir "$link"
+  done
+  # No automatic prefix update behind our back when the Wine package changes: the stamp
+  # rebuilds the prefix instead.
+  echo disable >"$WINEPREFIX/.update-timestamp"
+  ln -sfn ../../cdrom/d "$WINEPREFIX/dosdevices/d:"
+  ln -sfn ../../cdrom/e "$WINEPREFIX/dosdevices/e:"
+  { printf '\xff\xfe'; _wine_registry | iconv -f UTF-8 -t UTF-16LE; } >"$TOOL_WINE/settings.reg"
+  wine64_run regedit /S "Z:${TOOL_WINE//\//\\}\\settings.reg" \
+    || { echo "wine-env: regedit failed" >&2; return 1; }
+  # The drives are read when the server starts; -k also writes the registry to disk.
+  _wine_server_kill
+  echo "wine-env: prefix ready in $((SECONDS - t0)) s" >&2
+}
+
+wine_prefix_ensure() {
+  local stamp
+  mkdir -p "$TOOL_CDROM_D" "$TOOL_CDROM_E"
+  stamp=$(_wine_stamp)
+  if [ "$(cat "$WINEPREFIX/.tool-stamp" 2>/dev/null)" != "$stamp" ] || [ -n "${TOOL_WINE_FRESH:-}" ]; then
+    _wine_prefix_create || return 1
+    echo "$stamp" >"$WINEPREFIX/.tool-stamp"
+  fi
+  local dirs
+  mapfile -t dirs < <(_wine_folders)
+  mkdir -p "${dirs[@]}"
+}
+
+# wine_start [--host-display]: the option keeps a $DISPLAY the caller has (scripts/demo).
+wine_start() {
+  wine_lock
+  [ "${1:-}" = --host-display ] && [ -n "${DISPLAY:-}" ] || wine_xvfb_start
+  wine_prefix_ensure
+  # A server left by an earlier run may point at a display that is gone. The new one stays
+  # up between test programs (each then starts in a fraction of a second), but not forever
+  # if this run is killed, and without the lock.
+  _wine_server_kill
+  "$WINESERVER" -p60 {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1
+  # Wine's services and desktop start now, alone: two test programs that started them side by
+  # side have waited a minute for each other. rundll32 without arguments only loads user32.
+  wine64_run rundll32.exe {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1 \
+    || { echo "wine-env: Wine does not start in $WINEPREFIX" >&2; return 1; }
+  export TOOL_WINE_READY=$WINEPREFIX
+}
+
+# Safe to trap on EXIT early: does nothing unless this process got the lock.
+wine_stop() {
+  [ -n "${TOOL_WINE_OWNER:-}" ] || return 0
+  _wine_server_kill
+  wine_xvfb_stop
+  unset TOOL_WINE_READY
+}
