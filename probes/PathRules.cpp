@@ -48,6 +48,16 @@ size_t FolderKeepLength(const char* path, size_t len)
     return keep;
 }
 
+// 1 when the string ends in a lead byte without its second byte. A separator appended
+// there would become that character's second byte, so such a folder cannot be composed.
+bool EndsInBrokenCharacter(const char* s, size_t len)
+{
+    size_t last = 0;
+    for (size_t i = 0; i < len; i += CharLength(s, i, len))
+        last = i;
+    return len > 0 && last == len - 1 && IsCp932LeadByte(static_cast<unsigned char>(s[last]));
+}
+
 } // namespace
 
 int IsPlainFileAttributes(uint32_t attrs)
@@ -72,7 +82,7 @@ int AddTrailingBackslash(char* path, size_t size)
     if (path == nullptr)
         return 0;
     const size_t len = BoundedLength(path, size);
-    if (len == size)
+    if (len == size || EndsInBrokenCharacter(path, len))
         return 0;
     const size_t keep = FolderKeepLength(path, len);
     if (keep + 2 > size)
@@ -108,6 +118,8 @@ int ComposeFolderFile(char* dest, size_t destSize, const char* folder, const cha
     if (dest == nullptr || folder == nullptr || name == nullptr)
         return 0;
     const size_t folderLen = std::strlen(folder);
+    if (EndsInBrokenCharacter(folder, folderLen))
+        return 0;
     const size_t keep = FolderKeepLength(folder, folderLen);
     const size_t nameLen = std::strlen(name);
     // Checked in steps so that no sum can wrap.

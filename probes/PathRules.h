@@ -38,8 +38,10 @@ int IsCp932LeadByte(unsigned char b);
 // Trailing separators are dropped (never the byte at index 0) and one is appended; an
 // empty path becomes "\". A 0x5C that is the second byte of a double-byte character is
 // part of that character, not a separator.
-// 1 after normalising; 0 when path is null, when no NUL lies within size bytes, or when
-// the result with its NUL would not fit in size bytes; path untouched on 0.
+// 1 after normalising; 0 when path is null, when no NUL lies within size bytes, when the
+// path ends in a lead byte without its second byte (the separator would complete that
+// character), or when the result with its NUL would not fit in size bytes; path untouched
+// on 0.
 int AddTrailingBackslash(char* path, size_t size);
 
 // The 64-bit Common Files folder from the CommonFilesDir value a 32-bit process reads:
@@ -51,8 +53,9 @@ int DeriveCommonFilesDir(const char* value, char* dest, size_t destSize);
 
 // dest = folder normalised as by AddTrailingBackslash, then name: exactly one backslash
 // between them. folder and name must not overlap dest.
-// 1 with the path in dest; 0 when an argument is null or the result with its NUL would
-// not fit in destSize bytes; dest untouched on 0.
+// 1 with the path in dest; 0 when an argument is null, the folder ends in a lead byte
+// without its second byte, or the result with its NUL would not fit in destSize bytes;
+// dest untouched on 0.
 int ComposeFolderFile(char* dest, size_t destSize, const char* folder, const char* name);
 
 #endif

@@ -238,8 +238,8 @@ TEST(AddTrailingBackslash, ShiftJisTrailBytesAreNotSeparators)
 TEST(AddTrailingBackslash, LoneLeadBytes)
 {
     CheckSlashRows({
-        {"lead byte at the end stands alone", "C:\\\x83", 1024, 1, "C:\\\x83\\"},
-        {"only a lead byte", "\x95", 1024, 1, "\x95\\"},
+        {"lead byte at the end is a broken character", "C:\\\x83", 1024, 0, ""},
+        {"only a lead byte", "\x95", 1024, 0, ""},
         {"lead byte takes the last backslash as its trail", "C:\\\x83\\", 1024, 1, "C:\\\x83\\\\"},
         {"lead byte pair then a real separator", "C:\\\x83\\\\", 1024, 1, "C:\\\x83\\\\"},
     });
@@ -445,10 +445,18 @@ TEST(ComposeFolderFile, NullArguments)
     EXPECT_STREQ("keep", dest);
 }
 
+TEST(ComposeFolderFile, RefusesAFolderEndingInABrokenCharacter)
+{
+    // The separator would become the lead byte's partner: no real separator at all.
+    char dest[32] = "keep";
+    EXPECT_EQ(0, ComposeFolderFile(dest, sizeof dest, "C:\\\x83", "Norvik3.exe"));
+    EXPECT_STREQ("keep", dest);
+}
+
 TEST(ComposeFolderFile, AgreesWithAddTrailingBackslash)
 {
     const char* folders[] = {"C:\\Dir", "C:\\Dir\\\\", "", "\\", "\\\\\\", "C:\\表", "C:\\表\\\\",
-                             "予", "C:\\\x83", "C:\\\x83\\", "ｱ\\"};
+                             "予", "C:\\\x83\\", "ｱ\\"};
     for (const char* folder : folders) {
         char normalised[64] = {};
         std::strcpy(normalised, folder);
