@@ -1,0 +1,86 @@
+// ComposeFolderFile on any folder, name and destination size: one real separator between
+// folder and name, the folder normalised exactly as AddTrailingBackslash does it.
+//
+// Input: mode (1 byte), size (2, little-endian), folder padding length (2), padding byte
+// (1), name padding length (2), fill byte (1), then the folder's bytes, a NUL, the name's
+// bytes (up to the next NUL or the end).
+//   mode % 3 == 0: the probes' 1024-byte destination
+//   mode % 3 == 1: the length the result needs - 3 .. + 3
+//   mode % 3 == 2: size % 2100
+// The paddings go in front of folder and name ('n' for the name), so that short inputs
+// reach lengths around 1024. The destination starts filled with the fill byte.
+#include "FuzzSupport.h"
+
+#include "probes/PathRules.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::BeginCase();
+    fuzz::Reader in(data, size);
+    const uint8_t mode = in.U8();
+    const uint16_t sizeField = in.U16();
+    const size_t folderPad = in.U16() % 1100;
+    const char padByte = static_cast<char>(in.U8());
+    const size_t namePad = in.U16() % 1100;
+    const char fillByte = static_cast<char>(in.U8());
+    std::string folder = std::string(folderPad, padByte) + in.Part();
+    folder.resize(std::min(folder.find('\0'), folder.size()));  // a NUL padding byte ends the folder
+    const std::string name = std::string(namePad, 'n') + in.Part();
+
+    const size_t keep = fuzz::ReferenceKeep(folder.data(), folder.size());
+    const size_t needed = keep + 1 + name.size() + 1;
+    size_t destSize = 0;
+    switch (mode % 3) {
+    case 0: destSize = kProbePathSize; break;
+    case 1: destSize = needed + sizeField % 7 >= 3 ? needed + sizeField % 7 - 3 : 0; break;
+    default: destSize = sizeField % 2100; break;
+    }
+    fuzz::ShowBytes("folder", folder);
+    fuzz::ShowBytes("name", name);
+    fuzz::ShowNumber("destSize", destSize);
+
+    fuzz::ExactArray folderArray = fuzz::CString(folder);
+    fuzz::ExactArray nameArray = fuzz::CString(name);
+    fuzz::ExactArray dest(destSize, fillByte);
+    const std::string before = dest.bytes();
+
+    const int result = ComposeFolderFile(dest.data(), destSize, folderArray.data(), nameArray.data());
+    fuzz::ShowNumber("result", static_cast<unsigned long long>(result));
+    const bool broken = fuzz::EndsInLoneLead(folder.data(), folder.size());
+    FUZZ_CHECK_EQ(!broken && needed <= destSize, result,
+                  "1 exactly when the folder ends in a whole character and folder, separator, name and NUL fit");
+    FUZZ_CHECK_BYTES(folder, std::string(folderArray.data()), "the folder is only read");
+    FUZZ_CHECK_BYTES(name, std::string(nameArray.data()), "the name is only read");
+
+    FUZZ_CHECK_EQ(0, ComposeFolderFile(nullptr, destSize, folderArray.data(), nameArray.data()), "a null dest is refused");
+    FUZZ_CHECK_EQ(0, ComposeFolderFile(dest.data(), destSize, nullptr, nameArray.data()), "a null folder is refused");
+    FUZZ_CHECK_EQ(0, ComposeFolderFile(dest.data(), destSize, folderArray.data(), nullptr), "a null name is refused");
+    if (!result) {
+        FUZZ_CHECK_BYTES(before, dest.bytes(), "dest is untouched on 0");
+        return 0;
+    }
+
+    const std::string after = dest.bytes();
+    const size_t length = std::min(after.find('\0'), destSize);
+    FUZZ_CHECK(length < destSize, "the result is NUL-terminated within destSize");
+    FUZZ_CHECK_EQ(needed - 1, length, "the result has the folder's kept part, one separator and the name");
+    FUZZ_CHECK_BYTES(folder.substr(0, keep), after.substr(0, keep), "the folder's kept part is copied byte for byte");
+    FUZZ_CHECK(after[keep] == '\\', "a backslash follows the folder");
+    FUZZ_CHECK_BYTES(name, after.substr(keep + 1, name.size()), "the name follows the separator byte for byte");
+    FUZZ_CHECK_BYTES(before.substr(length + 1), after.substr(length + 1), "nothing past the new NUL is written");
+    FUZZ_CHECK(keep <= 1 || !fuzz::EndsInSeparator(folder.data(), keep),
+               "no real separator of the folder is left before the one put in (only index 0 is never dropped)");
+
+    // The same folder through AddTrailingBackslash, in an array with room to spare.
+    fuzz::ExactArray normalised(folder.size() + 2, '\0');
+    std::memcpy(normalised.data(), folder.data(), folder.size());
+    FUZZ_CHECK_EQ(1, AddTrailingBackslash(normalised.data(), normalised.size()), "the folder normalises with room to spare");
+    FUZZ_CHECK_BYTES(std::string(normalised.data()) + name, after.substr(0, length), "agrees with AddTrailingBackslash, then the name");
+
+    // Read back, the byte put in is a character of its own, and the name starts on a boundary.
+    const std::vector<size_t> starts = fuzz::CharStarts(after.data(), length);
+    FUZZ_CHECK(fuzz::IsCharStart(starts, keep) && fuzz::EndsInSeparator(after.data(), keep + 1),
+               "read back, the separator is a real one");
+    FUZZ_CHECK(keep + 1 == length || fuzz::IsCharStart(starts, keep + 1), "read back, the name starts on a character boundary");
+    return 0;
+}
