@@ -23,15 +23,19 @@ void ModulePathStem(HINSTANCE hInstance, char (&szPath)[MAX_PATH])
 }
 
 // A DLL planted beside an elevated program must not be loaded from there: later loads
-// search the system folder only. Where the call is missing (Vista, un-updated 7), taking the
-// current folder out of the search order is the best that can be had.
+// search the system folder only. Where the call is missing (un-updated Vista and 7), taking
+// the current folder out of the search order is the best that can be had; on Vista that is
+// all we do even where the call exists, as shell objects have failed there after it.
 void RestrictDllSearch()
 {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
     HMODULE hKernel = ::GetModuleHandleA("kernel32");
     auto pfn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(::GetProcAddress(hKernel, "SetDefaultDllDirectories")));
-    if (pfn == nullptr || !pfn(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */))
+    OSVERSIONINFOA vi = {};
+    vi.dwOSVersionInfoSize = sizeof(vi);
+    const bool bVista = ::GetVersionExA(&vi) && vi.dwMajorVersion == 6 && vi.dwMinorVersion == 0;
+    if (bVista || pfn == nullptr || !pfn(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */))
         ::SetDllDirectoryA("");
 }
 
