@@ -9,7 +9,9 @@ namespace {
 
 CWinApp* g_pApp = nullptr;
 HINSTANCE g_hInstance = nullptr;
-thread_local CWinThread* t_pThread = nullptr;
+// The calling thread's CWinThread, for AfxEndThread; a TLS slot costs less than the
+// compiler's emulated thread_local.
+DWORD g_tlsThread = ::TlsAlloc();
 
 
 // The program file's full path without its extension, into szPath (MAX_PATH bytes).
@@ -66,7 +68,7 @@ BOOL CWinThread::PreTranslateMessage(MSG* pMsg)
 unsigned __stdcall CWinThread::ThreadEntry(void* pThis)
 {
     CWinThread* pThread = static_cast<CWinThread*>(pThis);
-    t_pThread = pThread;
+    ::TlsSetValue(g_tlsThread, pThread);
     AfxEndThread(pThread->m_pfnThreadProc(pThread->m_pThreadParams), TRUE);
 }
 
@@ -95,8 +97,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPri
 
 void AfxEndThread(UINT nExitCode, BOOL bDelete)
 {
-    CWinThread* pThread = t_pThread;
-    t_pThread = nullptr;
+    CWinThread* pThread = static_cast<CWinThread*>(::TlsGetValue(g_tlsThread));
+    ::TlsSetValue(g_tlsThread, nullptr);
     if (pThread != nullptr && bDelete && pThread->m_bAutoDelete)
         delete pThread;
     ::_endthreadex(nExitCode);
@@ -171,7 +173,11 @@ int CWinApp::DoMessageBox(LPCSTR lpszPrompt, UINT nType, UINT /*nIDPrompt*/)
 }
 
 CWinApp* AfxGetApp() { return g_pApp; }
-CWinThread* AfxGetThread() { return t_pThread != nullptr ? t_pThread : g_pApp; }
+CWinThread* AfxGetThread()
+{
+    CWinThread* pThread = static_cast<CWinThread*>(::TlsGetValue(g_tlsThread));
+    return pThread != nullptr ? pThread : g_pApp;
+}
 HINSTANCE AfxGetInstanceHandle() { return g_hInstance; }
 HINSTANCE AfxGetResourceHandle() { return g_hInstance; }
 
