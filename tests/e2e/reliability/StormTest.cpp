@@ -1,0 +1,435 @@
+// A storm of random events against a live wizard whose workers run for real: after every
+// event it must answer, show only screens of its table, hold the menu-exit mutex only where
+// it may, and whenever it ends, end without a crash.
+//
+// Replay: TOOL_STORM_SEED=<seed> (printed at the start and with every failure) and
+// TOOL_STORM_EVENTS=<count>. Worker timing is real, so a replay repeats the events, not
+// every interleaving.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "WizardSteps.h"
+#include "WorkerSteps.h"
+#include "SwitchedDisc.h"
+#include "WatchedProgram.h"
+
+using namespace driver;
+using namespace wizard_test;
+
+namespace {
+
+const StepRow* const kRows[] = { &kLibraryMissing, &kWelcome, &kInsertDisc, &kSearchingDisc, &kDiscNotFound,
+                                 &kReadyToInstall, &kInstallFailed, &kFollowInstaller, &kFatalError };
+
+// The screens on which the wizard may hold the menu-exit mutex, and why exactly these. Only
+// Next on Welcome creates it, and then shows InsertDisc. While it is held, every transition
+// either shows one of these five or releases first:
+//   Back on InsertDisc releases, then shows Welcome;
+//   WM_APP+101 releases, then shows InstallFailed or ends the wizard;
+//   WM_APP+100 shows ReadyToInstall or DiscNotFound; WM_APP+102 nonzero shows FollowInstaller;
+//   WM_APP+102 zero keeps the screen (ExternalHold), or shows FatalError again on FatalError,
+//   which is reached only by a failed creation on Welcome, so never while held;
+//   Next and Back move among the five.
+// Nothing creates the mutex on the other screens, so Welcome, InstallFailed, FatalError and
+// LibraryMissing never show while it is held, in any order of spoofed messages. The converse
+// does not hold (WM_APP+102 nonzero shows FollowInstaller from Welcome without the mutex).
+// No worker message creates it either, so a screen read before the mutex stays valid for it.
+const StepRow* const kMayHoldMutex[] = { &kInsertDisc, &kSearchingDisc, &kDiscNotFound, &kReadyToInstall,
+                                         &kFollowInstaller };
+
+unsigned long long EnvNumber(const char* name, unsigned long long fallback)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::strtoull(value, nullptr, 0) : fallback;
+}
+
+// The step a screen belongs to, by its main text (Welcome: no main text): each step has its
+// own, and a read of one control is never torn by the wizard's thread.
+const StepRow* ScreenOf(const WizardView& view)
+{
+    for (const StepRow* row : kRows) {
+        if (view.main.text == row->mainText && (row != &kWelcome || view.intro.text == kWelcome.introText))
+            return row;
+    }
+    return nullptr;
+}
+
+// Each control alone must show a text of the table, at any moment.
+std::string FieldProblems(const WizardView& view)
+{
+    std::ostringstream out;
+    bool mainKnown = false;
+    for (const StepRow* row : kRows)
+        mainKnown = mainKnown || view.main.text == row->mainText;
+    if (!mainKnown)
+        out << "main text not in the table (" << view.main.text.size() << " bytes)\n";
+    if (!view.intro.text.empty() && view.intro.text != kWelcome.introText)
+        out << "intro text not in the table (" << view.intro.text.size() << " bytes)\n";
+    if (view.back.text != "戻る")
+        out << "Back caption wrong\n";
+    if (view.next.text != "次へ")
+        out << "Next caption wrong\n";
+    if (view.end.text != "終了" && view.end.text != "中止")
+        out << "End caption wrong\n";
+    if (view.radio.visible)
+        out << "control 1001 visible\n";
+    if (view.caption != "Brelquin")
+        out << "window caption wrong\n";
+    return out.str();
+}
+
+bool Contains(const StepRow* const (&rows)[5], const StepRow* row)
+{
+    for (const StepRow* r : rows) {
+        if (r == row)
+            return true;
+    }
+    return false;
+}
+
+// Settle (see WizardSteps.h), but over at once when the wizard goes away, which any event
+// may bring about: false then, or after ms.
+bool SettleUnlessGone(HWND wizard, DWORD ms = 10000)
+{
+    HWND radio = ::GetDlgItem(wizard, kRadio);
+    auto gone = [&] { return !::IsWindow(wizard) || !::IsWindowVisible(wizard); };
+    auto check = [&] {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(radio, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
+        return static_cast<WPARAM>(result);
+    };
+    for (int round = 0; round < 2; ++round) {
+        const WPARAM want = check() == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        if (radio == nullptr || !::PostMessageA(radio, BM_SETCHECK, want, 0))
+            return false;
+        if (!WaitFor([&] { return gone() || check() == want; }, ms) || gone())
+            return false;
+    }
+    return true;
+}
+
+enum Kind {
+    kSearchDoneMsg, kInstallDoneMsg, kExternalMsg, kNextButton, kBackButton, kEndButton, kEscKey, kEnterKey,
+    kF5Key, kCloseBox, kRepaint, kMinimize, kDisc, kPause, kKindCount
+};
+const char* const kKindNames[] = { "WM_APP+100", "WM_APP+101", "WM_APP+102", "Next", "Back", "End", "Esc", "Enter",
+                                   "F5", "close version box", "repaint", "minimize/restore", "disc", "pause" };
+// Relative frequencies. End and WM_APP+101 (nonzero) end the wizard, so they are rare enough
+// for runs to reach the installer; pauses let the workers get on.
+const int kWeights[kKindCount] = { 8, 2, 5, 14, 5, 1, 2, 4, 2, 3, 6, 1, 3, 4 };
+
+// One event, drawn with the same number of draws whatever it is, so that a seed gives the
+// same sequence of events however the wizard reacts.
+struct Event {
+    Kind kind;
+    unsigned long long variant, wParam, lParam;
+
+    static Event Draw(std::mt19937_64& rng)
+    {
+        int total = 0;
+        for (int w : kWeights)
+            total += w;
+        int pick = static_cast<int>(rng() % total);
+        int k = 0;
+        while (pick >= kWeights[k])
+            pick -= kWeights[k++];
+        Event e{ static_cast<Kind>(k), rng(), rng(), rng() };
+        return e;
+    }
+
+    // Zero, one, any value, or one with only the high half set (nonzero on the 64-bit twin).
+    WPARAM MessageWParam() const
+    {
+        switch (variant % 4) {
+        case 0: return 0;
+        case 1: return 1;
+        case 2: return static_cast<WPARAM>(wParam);
+        default: return static_cast<WPARAM>(wParam | 1) << (sizeof(WPARAM) * 4);
+        }
+    }
+    bool Sent() const { return (variant >> 8) & 1; }
+    bool ByCommand() const { return (variant >> 9) & 1; }
+    DWORD PauseMs() const { return static_cast<DWORD>(variant % 400); }
+
+    std::string Describe() const
+    {
+        std::ostringstream out;
+        out << kKindNames[kind];
+        switch (kind) {
+        case kSearchDoneMsg:
+        case kInstallDoneMsg:
+        case kExternalMsg:
+            out << (Sent() ? " sent" : " posted") << " wParam 0x" << std::hex << MessageWParam() << " lParam 0x"
+                << static_cast<LPARAM>(lParam);
+            break;
+        case kNextButton:
+        case kBackButton:
+        case kEndButton:
+            out << (ByCommand() ? " (WM_COMMAND)" : " (BM_CLICK)");
+            break;
+        case kCloseBox: out << (variant & 1 ? " with OK" : " with Esc"); break;
+        case kRepaint: out << " #" << variant % 5; break;
+        case kDisc: out << (variant % 3 ? " inserted" : " removed"); break;
+        case kPause: out << " " << PauseMs() << " ms"; break;
+        default: break;
+        }
+        return out.str();
+    }
+};
+
+class Storm {
+public:
+    Storm(unsigned long long seed, const std::vector<std::pair<std::string, std::string>>& env)
+        : m_seed(seed), m_env(env)
+    {
+    }
+
+    // Starts (or restarts) the program and waits for its first step.
+    ::testing::AssertionResult Start()
+    {
+        if (!m_tool.Start(m_env))
+            return ::testing::AssertionFailure() << "the program did not start";
+        m_wizard = m_tool.WaitForWizard(15000);
+        if (m_wizard == nullptr)
+            return ::testing::AssertionFailure() << "no wizard window appeared";
+        ::testing::AssertionResult first = ShowsStep(m_wizard, kWelcome);
+        if (!first)
+            return first;
+        if (MutexExists(kMenuExitMutex))
+            return ::testing::AssertionFailure() << "the menu-exit mutex exists before Next on Welcome";
+        m_screen = &kWelcome;
+        return ::testing::AssertionSuccess();
+    }
+
+    void Apply(const Event& e, SwitchedDisc& disc)
+    {
+        HWND w = m_wizard;
+        switch (e.kind) {
+        case kSearchDoneMsg:
+        case kInstallDoneMsg:
+        case kExternalMsg: {
+            const UINT message = e.kind == kSearchDoneMsg ? kDiscSearchDone
+                                 : e.kind == kInstallDoneMsg ? kInstallDone : kExternalStatus;
+            if (e.Sent()) {
+                DWORD_PTR result = 0;
+                if (!::SendMessageTimeoutA(w, message, e.MessageWParam(), static_cast<LPARAM>(e.lParam),
+                                           SMTO_NORMAL, 2000, &result) && ::IsWindow(w) && ::IsWindowVisible(w))
+                    m_problem = "a sent private message was not answered within 2 s";
+            } else {
+                Post(w, message, e.MessageWParam(), static_cast<LPARAM>(e.lParam));
+            }
+            break;
+        }
+        case kNextButton:
+        case kBackButton:
+        case kEndButton: {
+            const int id = e.kind == kNextButton ? kNext : e.kind == kBackButton ? kBack : kEnd;
+            e.ByCommand() ? PostCommand(w, id) : Click(w, id);
+            break;
+        }
+        case kEscKey: PressKey(w, VK_ESCAPE); break;
+        case kEnterKey: PressKey(w, VK_RETURN); break;
+        case kF5Key: PressKey(w, VK_F5); break;
+        case kCloseBox:
+            for (HWND box : TopLevelWindows(m_tool.Pid(), kVersionBoxCaption))
+                e.variant & 1 ? Click(box, IDOK) : PressKey(box, VK_ESCAPE);
+            break;
+        case kRepaint:
+            switch (e.variant % 5) {
+            case 0: ::InvalidateRect(w, nullptr, FALSE); break;
+            case 1: ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN); break;
+            case 2: ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME); break;
+            case 3: ::PostMessageA(w, WM_PAINT, 0, 0); break;
+            default: PostCommand(w, kRadio); break;  // the hidden radio button repaints too
+            }
+            break;
+        case kMinimize: ::ShowWindowAsync(w, ::IsIconic(w) ? SW_RESTORE : SW_MINIMIZE); break;
+        case kDisc: e.variant % 3 ? disc.Insert() : disc.Remove(); break;
+        case kPause: ::Sleep(e.PauseMs()); break;
+        default: break;
+        }
+    }
+
+    // Everything the wizard must satisfy after an event; restarts it when it has ended.
+    // Empty when all holds, else what went wrong.
+    std::string Check(const Event& e)
+    {
+        if (!m_problem.empty())
+            return m_problem;
+        if (!Alive())
+            return Restart();
+        if (!Responds(m_wizard, 2000))
+            return Alive() ? "no answer to WM_NULL within 2 s" : Restart();
+        if (!SettleUnlessGone(m_wizard))
+            return Alive() ? "posted messages not handled within 10 s" : Restart();
+
+        // The mutex is read before the screen for the check of its creation, after it for
+        // the check of where it is held (see below).
+        const bool heldBefore = MutexExists(kMenuExitMutex);
+        WizardView view = ReadWizard(m_wizard);
+        std::string fields = FieldProblems(view);
+        // A row of the table as a whole; a worker's result may land between two reads.
+        for (int attempt = 0; fields.empty() && Resembles(view) == "no step" && attempt < 3; ++attempt) {
+            if (!SettleUnlessGone(m_wizard))
+                break;
+            view = ReadWizard(m_wizard);
+            fields = FieldProblems(view);
+        }
+        if (!Alive())
+            return Restart();  // what was read may come from a window on its way out
+        if (!fields.empty())
+            return "the wizard shows something outside its table:\n" + fields;
+        const StepRow* screen = ScreenOf(view);
+        if (screen == nullptr || Resembles(view) == "no step")
+            return "the screen is no row of the table; differences from " +
+                   std::string(screen ? screen->name : "Welcome") + ":\n" +
+                   Mismatch(view, screen ? *screen : kWelcome);
+        ++m_seen[screen->name];
+
+        const bool held = MutexExists(kMenuExitMutex);
+        if (held && !Contains(kMayHoldMutex, screen))
+            return std::string("the menu-exit mutex is held on ") + screen->name;
+        // After Next, the Welcome screen turns into InsertDisc only by Next on Welcome, which
+        // creates the mutex (no other holder exists here); a worker's result in between leads
+        // nowhere near InsertDisc with Next alone (Enter or Back could: Back on DiscNotFound).
+        // Until the screen is read, only a worker's WM_APP+101 could release the mutex, and
+        // that leaves InsertDisc for good.
+        if (e.kind == kNextButton && m_screen == &kWelcome && screen == &kInsertDisc && !heldBefore)
+            return "Next on Welcome showed InsertDisc without the menu-exit mutex";
+        m_screen = screen;
+        return "";
+    }
+
+    // The storm's last event: End until the wizard is gone (End on the search only stops it,
+    // and the version box keeps the wizard's loop waiting until it closes).
+    std::string EndWizard()
+    {
+        for (int i = 0; i < 30 && Alive(); ++i) {
+            for (HWND box : TopLevelWindows(m_tool.Pid(), kVersionBoxCaption))
+                Click(box, IDOK);
+            Click(m_wizard, kEnd);
+            steps::WaitUntilHidden(m_wizard, 1000);
+        }
+        if (Alive())
+            return "End did not close the wizard within 30 s";
+        return Ended();
+    }
+
+    int Restarts() const { return m_restarts; }
+    const std::map<std::string, int>& Seen() const { return m_seen; }
+
+private:
+    bool Alive() const { return m_tool.IsRunning() && ::IsWindow(m_wizard) && ::IsWindowVisible(m_wizard); }
+
+    // The wizard has gone: the process must follow at once, without a crash.
+    std::string Ended()
+    {
+        DWORD code = 0;
+        if (!m_tool.WaitForExit(15000, &code))
+            return "the wizard is gone but the process still runs after 15 s";
+        if (code != 0) {
+            char text[64];
+            std::snprintf(text, sizeof(text), "the process ended with code 0x%08lX", static_cast<unsigned long>(code));
+            return text;
+        }
+        if (MutexExists(kMenuExitMutex))
+            return "the menu-exit mutex outlived the process";
+        return "";
+    }
+
+    std::string Restart()
+    {
+        std::string ended = Ended();
+        if (!ended.empty())
+            return ended;
+        ++m_restarts;
+        ::testing::AssertionResult started = Start();
+        return started ? "" : std::string("restart: ") + started.message();
+    }
+
+    unsigned long long m_seed;
+    std::vector<std::pair<std::string, std::string>> m_env;
+    ToolProcess m_tool;
+    HWND m_wizard = nullptr;
+    const StepRow* m_screen = nullptr;
+    std::string m_problem;
+    int m_restarts = 0;
+    std::map<std::string, int> m_seen;
+};
+
+int CountKey(const steps::SetupRun& run, const char* key)
+{
+    int n = 0;
+    for (const auto& kv : ReadKeyValues(run.LogPath()))
+        n += kv.first == key ? 1 : 0;
+    return n;
+}
+
+TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereItMayBe)
+{
+    const unsigned long long seed =
+        EnvNumber("TOOL_STORM_SEED", static_cast<unsigned long long>(std::time(nullptr)) ^ ::GetCurrentProcessId());
+    const unsigned long long count = EnvNumber("TOOL_STORM_EVENTS", 3000);
+    std::printf("storm: seed %llu, %llu events (replay: TOOL_STORM_SEED=%llu TOOL_STORM_EVENTS=%llu)\n", seed, count,
+                seed, count);
+    std::fflush(stdout);
+
+    WatchedProgram watched;
+    LibraryInstallation library;
+    ShortcutFiles shortcuts;
+    SwitchedDisc d;
+    DiscDrive e('E');
+    d.Insert();
+    steps::SetupRun setup("storm");
+    // The stand-in ends quickly and leaves both shortcuts, so installer runs complete.
+    const std::string created = ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop) + "|" +
+                                ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
+    Storm storm(seed, setup.Env({ { "FAKESETUP_CREATE", created }, { "FAKESETUP_SLEEP_MS", "50" } }));
+    ASSERT_TRUE(storm.Start());
+
+    std::mt19937_64 rng(seed);
+    std::deque<std::string> recent;
+    const ULONGLONG began = ::GetTickCount64();
+    for (unsigned long long i = 0; i < count; ++i) {
+        const Event event = Event::Draw(rng);
+        storm.Apply(event, d);
+        const std::string problem = storm.Check(event);
+        recent.push_back("#" + std::to_string(i) + " " + event.Describe());
+        if (recent.size() > 40)
+            recent.pop_front();
+        if (!problem.empty()) {
+            std::string history;
+            for (const std::string& line : recent)
+                history += "  " + line + "\n";
+            FAIL() << "seed " << seed << ", event #" << i << " (" << event.Describe() << "), after "
+                   << storm.Restarts() << " restarts: " << problem << "\nlast events:\n" << history
+                   << "replay: TOOL_STORM_SEED=" << seed << " TOOL_STORM_EVENTS=" << count;
+        }
+    }
+    const std::string end = storm.EndWizard();
+    ASSERT_TRUE(end.empty()) << "seed " << seed << ", the final End: " << end;
+
+    // Every stand-in started, overlapping or not, runs to its end.
+    const int starts = CountKey(setup, "start_ms");
+    EXPECT_TRUE(WaitFor([&] { return CountKey(setup, "end_ms") == starts; }, 20000))
+        << "seed " << seed << ": " << starts << " setup runs started, " << CountKey(setup, "end_ms") << " ended";
+
+    std::ostringstream seen;
+    for (const auto& kv : storm.Seen())
+        seen << " " << kv.first << "=" << kv.second;
+    std::printf("storm: seed %llu, %llu events in %.1f s, %d restarts, %d setup runs; screens:%s\n", seed, count,
+                (::GetTickCount64() - began) / 1000.0, storm.Restarts(), starts, seen.str().c_str());
+    // Proof that the workers ran for real and the storm reached the installer.
+    if (count >= 1000) {
+        EXPECT_GT(starts, 0) << "seed " << seed << ": no setup program ran during the storm";
+    }
+}
+
+}  // namespace
