@@ -27,27 +27,17 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "ToolDriver.h"
 
 using namespace driver;
 
 namespace {
 
-const char kWelcomeText[] =
-    "CD-ROM版追加コンテンツを Windows Vista/Windows 7 の64bit版で\n使えるようにします。";
-const char kInsertDiscText[] =
-    "追加コンテンツのCD-ROMをCD-ROMドライブへセットしてください。\n"
-    "\n"
-    "【注意】\n"
-    "　・「自動再生」画面が表示された場合は、画面右上の×をクリックして閉じてください。\n"
-    "　・メニューが起動する場合はメニューを終了してください。\n"
-    "　・CD-ROMをセットして起動されたインストーラーは一度キャンセルしてください。\n"
-    "\n"
-    "セットが終わりましたら、次へを押してください。";
-const char kDiscNotFoundText[] =
-    "追加コンテンツのCD-ROMが見つかりませんでした。\n"
-    "戻るを押してCD-ROMが対象のものか確認の上再度挿入してください。";
-const char kReadyToInstallText[] = "インストールを行います。画面の指示に従って操作を行ってください。";
+using expected::kWelcomeText;
+using expected::kInsertDiscText;
+using expected::kDiscNotFoundText;
+using expected::kReadyToInstallText;
 
 // After the first paint: lets late work (fonts, a second paint) reach the peak working set.
 const DWORD kSettleMs = 300;

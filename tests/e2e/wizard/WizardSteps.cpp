@@ -75,57 +75,47 @@ WPARAM CheckOf(HWND button)
 // The rows, in the order of the step values.
 const StepRow kLibraryMissing = {
     "LibraryMissing",
-    "64bit版対応のNor-vikライブラリーがインストールされていません。\n"
-    "64bit版対応のNor-vikライブラリーをインストールしてから再度実行してください。",
+    expected::kLibraryMissingText,
     true, "", false, false, false, kEndCaption, IDCANCEL,
 };
 const StepRow kWelcome = {
     "Welcome",
     "", false,
-    "CD-ROM版追加コンテンツを Windows Vista/Windows 7 の64bit版で\n使えるようにします。", true,
+    expected::kWelcomeText, true,
     false, true, kEndCaption, IDOK,
 };
 const StepRow kInsertDisc = {
     "InsertDisc",
-    "追加コンテンツのCD-ROMをCD-ROMドライブへセットしてください。\n"
-    "\n"
-    "【注意】\n"
-    "　・「自動再生」画面が表示された場合は、画面右上の×をクリックして閉じてください。\n"
-    "　・メニューが起動する場合はメニューを終了してください。\n"
-    "　・CD-ROMをセットして起動されたインストーラーは一度キャンセルしてください。\n"
-    "\n"
-    "セットが終わりましたら、次へを押してください。",
+    expected::kInsertDiscText,
     true, "", false, true, true, kEndCaption, IDOK,
 };
 // The wizard gives the focus to the dialog window itself here, and the dialog manager passes
 // a dialog's focus on to its first enabled tab stop: End, the only enabled button.
 const StepRow kSearchingDisc = {
-    "SearchingDisc", "追加コンテンツのCD-ROMを検索中です。", true, "", false, false, false, kAbortCaption, IDCANCEL,
+    "SearchingDisc", expected::kSearchingDiscText, true, "", false, false, false, kAbortCaption, IDCANCEL,
 };
 const StepRow kDiscNotFound = {
     "DiscNotFound",
-    "追加コンテンツのCD-ROMが見つかりませんでした。\n"
-    "戻るを押してCD-ROMが対象のものか確認の上再度挿入してください。",
+    expected::kDiscNotFoundText,
     true, "", false, true, false, kEndCaption, driver::kBack,
 };
 const StepRow kReadyToInstall = {
-    "ReadyToInstall", "インストールを行います。画面の指示に従って操作を行ってください。",
+    "ReadyToInstall", expected::kReadyToInstallText,
     true, "", false, true, true, kEndCaption, IDOK,
 };
 const StepRow kInstallFailed = {
-    "InstallFailed", "追加コンテンツのインストールに失敗しました。\n再度初めから試してください。",
+    "InstallFailed", expected::kInstallFailedText,
     true, "", false, false, false, kEndCaption, IDCANCEL,
 };
 const StepRow kFollowInstaller = {
-    "FollowInstaller", "画面の指示に従って操作を行ってください。",
+    "FollowInstaller", expected::kFollowInstallerText,
     true, "", false, false, false, kEndCaption, IDCANCEL,
 };
 const StepRow kFatalError = {
-    "FatalError", "致命的なエラーが発生しました。\nPCを再起動して、再度試してください。",
+    "FatalError", expected::kFatalErrorText,
     true, "", false, false, false, kEndCaption, IDCANCEL,
 };
 
-const char kMenuExitMutex[] = "TALMO_NorvikLib_MENU_EXIT";
 const char kSingleInstanceMutex[] = "Norvik_InstallTool64Unique";
 const char kVersionBoxCaption[] = "バージョン情報";
 const char kUnsupportedText[] = "お使いのOSでは使用できません。";

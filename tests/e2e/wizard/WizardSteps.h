@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "ToolDriver.h"
 
 namespace wizard_test {
@@ -29,7 +30,7 @@ struct StepRow {
 extern const StepRow kLibraryMissing, kWelcome, kInsertDisc, kSearchingDisc, kDiscNotFound,
     kReadyToInstall, kInstallFailed, kFollowInstaller, kFatalError;
 
-extern const char kMenuExitMutex[];
+using expected::kMenuExitMutex;
 extern const char kSingleInstanceMutex[];
 extern const char kVersionBoxCaption[];
 extern const char kUnsupportedText[];

@@ -9,27 +9,6 @@ using namespace driver;
 
 namespace steps {
 
-const char kWelcomeText[] =
-    "CD-ROM版追加コンテンツを Windows Vista/Windows 7 の64bit版で\n使えるようにします。";
-const char kInsertDiscText[] =
-    "追加コンテンツのCD-ROMをCD-ROMドライブへセットしてください。\n"
-    "\n"
-    "【注意】\n"
-    "　・「自動再生」画面が表示された場合は、画面右上の×をクリックして閉じてください。\n"
-    "　・メニューが起動する場合はメニューを終了してください。\n"
-    "　・CD-ROMをセットして起動されたインストーラーは一度キャンセルしてください。\n"
-    "\n"
-    "セットが終わりましたら、次へを押してください。";
-const char kSearchingDiscText[] = "追加コンテンツのCD-ROMを検索中です。";
-const char kDiscNotFoundText[] =
-    "追加コンテンツのCD-ROMが見つかりませんでした。\n"
-    "戻るを押してCD-ROMが対象のものか確認の上再度挿入してください。";
-const char kReadyToInstallText[] = "インストールを行います。画面の指示に従って操作を行ってください。";
-const char kFollowInstallerText[] = "画面の指示に従って操作を行ってください。";
-const char kInstallFailedText[] =
-    "追加コンテンツのインストールに失敗しました。\n"
-    "再度初めから試してください。";
-const char kMenuExitMutex[] = "TALMO_NorvikLib_MENU_EXIT";
 
 std::string ShownText(HWND wizard)
 {

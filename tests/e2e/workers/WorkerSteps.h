@@ -9,18 +9,20 @@
 #include <utility>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "ToolDriver.h"
 
 namespace steps {
 
 // What the wizard shows on the steps these tests pass through.
-extern const char kInsertDiscText[];
-extern const char kSearchingDiscText[];
-extern const char kDiscNotFoundText[];
-extern const char kReadyToInstallText[];
-extern const char kFollowInstallerText[];
-extern const char kInstallFailedText[];
-extern const char kMenuExitMutex[];
+using expected::kWelcomeText;
+using expected::kInsertDiscText;
+using expected::kSearchingDiscText;
+using expected::kDiscNotFoundText;
+using expected::kReadyToInstallText;
+using expected::kFollowInstallerText;
+using expected::kInstallFailedText;
+using expected::kMenuExitMutex;
 
 // The main (or intro) text the wizard shows now.
 std::string ShownText(HWND wizard);
