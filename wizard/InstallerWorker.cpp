@@ -47,9 +47,14 @@ int DeleteProgramsShortcut()
     return DeleteShortcut(kProgramsShortcut);
 }
 
-int RunProcessAndWait(const char* pszPath, char* pszCommandLine)
+int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRun)
 {
     if (pszPath == nullptr || pszCommandLine == nullptr)
+        return 0;
+    // The process ends with the wizard. Ended inside CreateProcessA, it could leave the setup
+    // program created but never resumed, so the wizard's end waits for a start under way,
+    // and nothing is started once the wizard is gone.
+    if (pRun != nullptr && !pRun->BeginWhileOpen())
         return 0;
     STARTUPINFOA si;
     std::memset(&si, 0, sizeof(si));
@@ -59,8 +64,12 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine)
 #endif
     PROCESS_INFORMATION pi = {};
     // The setup program gets the system's default error mode, our environment and folder.
-    if (!::CreateProcessA(pszPath, pszCommandLine, nullptr, nullptr, FALSE,
-                          CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
+    const BOOL bCreated = ::CreateProcessA(pszPath, pszCommandLine, nullptr, nullptr, FALSE,
+                                           CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                                           &si, &pi);
+    if (pRun != nullptr)
+        pRun->EndWhileOpen();
+    if (!bCreated)
         return 0;
     ::CloseHandle(pi.hThread);
     ::WaitForSingleObject(pi.hProcess, INFINITE);
@@ -73,13 +82,13 @@ int RunSetupAndCleanUp(CWizardRun* pRun)
     char szSetupPath[260];
     pRun->CopySetupPath(szSetupPath, sizeof(szSetupPath));
     char szCommandLine[1] = "";  // an empty command line, which CreateProcessA may write to
-    if (!RunProcessAndWait(szSetupPath, szCommandLine))
+    if (!RunProcessAndWait(szSetupPath, szCommandLine, pRun))
         return 0;
     // Once the wizard is gone nothing more is deleted: the user ended it on purpose.
-    if (pRun->BeginCleanUp()) {
+    if (pRun->BeginWhileOpen()) {
         DeleteDesktopShortcut();
         DeleteProgramsShortcut();
-        pRun->EndCleanUp();
+        pRun->EndWhileOpen();
     }
     return 1;
 }

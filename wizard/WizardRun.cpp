@@ -61,7 +61,7 @@ int CWizardRun::Post(UINT nMessage, WPARAM wParam)
     return bPosted;
 }
 
-int CWizardRun::BeginCleanUp()
+int CWizardRun::BeginWhileOpen()
 {
     ::EnterCriticalSection(&m_lock);
     if (!m_bClosed)
@@ -70,7 +70,7 @@ int CWizardRun::BeginCleanUp()
     return 0;
 }
 
-void CWizardRun::EndCleanUp()
+void CWizardRun::EndWhileOpen()
 {
     ::LeaveCriticalSection(&m_lock);
 }

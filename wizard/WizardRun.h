@@ -6,9 +6,9 @@
 // Why a worker can never touch freed memory or a dead window: the dialog and every worker
 // each hold a reference, and the block is freed only by the last one to let go, so it
 // outlives whichever of them ends first. The dialog closes the block when it goes away;
-// from then on Post() posts nothing and BeginCleanUp() refuses. Both test "closed" under
-// the block's lock, and Close() takes the same lock, so a post or a clean-up is either
-// finished before the wizard is gone or never starts.
+// from then on Post() posts nothing and BeginWhileOpen() refuses. Both test "closed" under
+// the block's lock, and Close() takes the same lock, so a post, the setup program's start or
+// a clean-up is either finished before the wizard is gone or never starts.
 #ifndef WIZARD_RUN_H
 #define WIZARD_RUN_H
 
@@ -41,10 +41,10 @@ public:
     int Post(UINT nMessage, WPARAM wParam);
 
     // Work that must not happen once the wizard is gone runs between these two calls.
-    // BeginCleanUp gives 0, holding nothing, when the wizard has closed; otherwise it
-    // holds the block's lock until EndCleanUp.
-    int BeginCleanUp();
-    void EndCleanUp();
+    // BeginWhileOpen gives 0, holding nothing, when the wizard has closed; otherwise it
+    // holds the block's lock until EndWhileOpen.
+    int BeginWhileOpen();
+    void EndWhileOpen();
 
     // Called by the dialog when it goes away; waits for a post or clean-up under way.
     void Close();

@@ -1,0 +1,157 @@
+// The block a wizard shares with its workers: once it is closed nothing is posted, started
+// or deleted any more, and closing waits for such work already under way.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "wizard/WizardRun.h"
+#include "wizard/Workers.h"
+
+namespace {
+
+const UINT kProbe = WM_APP + 77;
+
+// A message-only window of this thread that stands for the wizard.
+class TargetWindow {
+public:
+    TargetWindow() { m_hWnd = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr); }
+    ~TargetWindow() { ::DestroyWindow(m_hWnd); }
+    HWND Handle() const { return m_hWnd; }
+    // Whether a probe with this wParam is waiting in the queue; takes it out.
+    bool TakeProbe(WPARAM wParam)
+    {
+        MSG msg;
+        return ::PeekMessageA(&msg, m_hWnd, kProbe, kProbe, PM_REMOVE) && msg.wParam == wParam;
+    }
+
+private:
+    HWND m_hWnd;
+};
+
+// Each test owns the run's reference and gives it up at the end.
+struct SharedRun {
+    explicit SharedRun(HWND hWnd) : p(new CWizardRun(hWnd)) {}
+    ~SharedRun() { p->Release(); }
+    CWizardRun* p;
+};
+
+TEST(WizardRun, PostsOnlyWhileOpenAndRefusesWorkOnceClosed)
+{
+    TargetWindow wnd;
+    ASSERT_NE(wnd.Handle(), nullptr);
+    SharedRun run(wnd.Handle());
+
+    EXPECT_EQ(run.p->Post(kProbe, 7), 1);
+    EXPECT_TRUE(wnd.TakeProbe(7));
+    ASSERT_EQ(run.p->BeginWhileOpen(), 1);
+    run.p->EndWhileOpen();
+
+    run.p->Close();
+    EXPECT_EQ(run.p->Post(kProbe, 8), 0);
+    EXPECT_FALSE(wnd.TakeProbe(8)) << "posted after the wizard had closed";
+    EXPECT_EQ(run.p->BeginWhileOpen(), 0);
+    run.p->Close();  // a second close, as the dialog's destructor does after End
+    EXPECT_EQ(run.p->BeginWhileOpen(), 0);
+}
+
+// Closes the run from a thread of its own; whether that was done within ms.
+bool CloseFromAnotherThread(CWizardRun* pRun, DWORD ms)
+{
+    HANDLE hThread = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+        static_cast<CWizardRun*>(p)->Close();
+        return 0;
+    }, pRun, 0, nullptr);
+    if (hThread == nullptr)
+        return false;
+    const bool bDone = ::WaitForSingleObject(hThread, ms) == WAIT_OBJECT_0;
+    if (!bDone)
+        ::WaitForSingleObject(hThread, INFINITE);  // the thread uses the run: let it finish first
+    ::CloseHandle(hThread);
+    return bDone;
+}
+
+TEST(WizardRun, CloseWaitsForWorkUnderWay)
+{
+    SharedRun run(nullptr);
+    ASSERT_EQ(run.p->BeginWhileOpen(), 1);
+    HANDLE hThread = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+        static_cast<CWizardRun*>(p)->Close();
+        return 0;
+    }, run.p, 0, nullptr);
+    ASSERT_NE(hThread, nullptr);
+
+    // The closer stays blocked for as long as the work goes on.
+    EXPECT_EQ(::WaitForSingleObject(hThread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    run.p->EndWhileOpen();
+    EXPECT_EQ(::WaitForSingleObject(hThread, 10000), WAIT_OBJECT_0);
+    ::CloseHandle(hThread);
+    EXPECT_EQ(run.p->BeginWhileOpen(), 0);
+}
+
+TEST(WizardRun, SetupPathIsTerminatedAndAnOverlongOneLeavesTheOldPath)
+{
+    SharedRun run(nullptr);
+    char sz[260];
+    run.p->CopySetupPath(sz, sizeof(sz));
+    EXPECT_STREQ(sz, "");
+
+    ASSERT_EQ(run.p->StoreSetupPath("D:\\x\\Setup.exe"), 1);
+    EXPECT_EQ(run.p->StoreSetupPath(std::string(260, 'a').c_str()), 0);
+    run.p->CopySetupPath(sz, sizeof(sz));
+    EXPECT_STREQ(sz, "D:\\x\\Setup.exe");
+
+    char small[5];
+    run.p->CopySetupPath(small, sizeof(small));
+    EXPECT_STREQ(small, "D:\\x");
+
+    run.p->ClearSetupPath();
+    run.p->CopySetupPath(sz, sizeof(sz));
+    EXPECT_STREQ(sz, "");
+}
+
+// The installer starts nothing once the wizard has closed: the process is about to end, and
+// ending it in the middle of a start could leave the new program never resumed.
+TEST(RunProcessAndWait, StartsTheProgramOnlyWhileTheWizardIsOpen)
+{
+    char szCmd[MAX_PATH];
+    ASSERT_GT(::GetSystemDirectoryA(szCmd, MAX_PATH - 8), 0u);
+    lstrcatA(szCmd, "\\cmd.exe");
+    char szMarker[MAX_PATH];
+    ASSERT_GT(::GetTempPathA(MAX_PATH - 40, szMarker), 0u);
+    lstrcatA(szMarker, "wizard-run-started.txt");
+    ::DeleteFileA(szMarker);
+    const std::string line = std::string("cmd /c echo x> \"") + szMarker + "\"";
+    auto started = [&] { return ::GetFileAttributesA(szMarker) != INVALID_FILE_ATTRIBUTES; };
+
+    {
+        SharedRun run(nullptr);
+        std::string cmd = line;
+        EXPECT_EQ(RunProcessAndWait(szCmd, &cmd[0], run.p), 1);
+        EXPECT_TRUE(started()) << "the program did not run while the wizard was open";
+        ::DeleteFileA(szMarker);
+        // The start let go of the block: the wizard can close.
+        EXPECT_TRUE(CloseFromAnotherThread(run.p, 5000)) << "the block is still held after the start";
+
+        cmd = line;
+        EXPECT_EQ(RunProcessAndWait(szCmd, &cmd[0], run.p), 0);
+        ::Sleep(200);
+        EXPECT_FALSE(started()) << "a program was started after the wizard had closed";
+        ::DeleteFileA(szMarker);
+    }
+    {
+        // A program that does not exist is not started, and the block is let go too.
+        SharedRun run(nullptr);
+        char szEmpty[1] = "";
+        EXPECT_EQ(RunProcessAndWait("C:\\no such folder\\Setup.exe", szEmpty, run.p), 0);
+        EXPECT_TRUE(CloseFromAnotherThread(run.p, 5000)) << "the block is still held after a failed start";
+    }
+    // Without a run the program simply runs.
+    std::string cmd = line;
+    EXPECT_EQ(RunProcessAndWait(szCmd, &cmd[0]), 1);
+    EXPECT_TRUE(started());
+    ::DeleteFileA(szMarker);
+}
+
+}  // namespace
