@@ -5,8 +5,7 @@
 #include "ToolDriver.h"
 #include "WizardSteps.h"
 #include "WorkerSteps.h"
-#include "SwitchedDisc.h"
-#include "WatchedProgram.h"
+#include "ReliabilitySteps.h"
 
 using namespace driver;
 using namespace steps;

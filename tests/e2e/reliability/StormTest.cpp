@@ -17,8 +17,7 @@
 
 #include "WizardSteps.h"
 #include "WorkerSteps.h"
-#include "SwitchedDisc.h"
-#include "WatchedProgram.h"
+#include "ReliabilitySteps.h"
 
 using namespace driver;
 using namespace wizard_test;
@@ -420,6 +419,14 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
     const int starts = CountKey(setup, "start_ms");
     EXPECT_TRUE(WaitFor([&] { return CountKey(setup, "end_ms") == starts; }, 20000))
         << "seed " << seed << ": " << starts << " setup runs started, " << CountKey(setup, "end_ms") << " ended";
+
+    // A setup program whose start the tool's end cut short would stay suspended for good.
+    std::vector<DWORD> left;
+    WaitFor([&] { return (left = SetupProcesses()).empty(); }, 10000);
+    for (DWORD pid : left) {
+        ADD_FAILURE() << "seed " << seed << ": setup program (pid " << pid << ") left that never ran to its end";
+        EndProcess(pid);
+    }
 
     std::ostringstream seen;
     for (const auto& kv : storm.Seen())

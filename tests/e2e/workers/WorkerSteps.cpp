@@ -114,7 +114,7 @@ int SetupRun::Starts() const
 HWND OpenAtInsertDisc(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env)
 {
     if (!tool.Start(env)) {
-        ADD_FAILURE() << "the tool did not start: " << ToolExePath();
+        ADD_FAILURE() << "the tool did not start (error " << ::GetLastError() << "): " << ToolExePath();
         return nullptr;
     }
     HWND wizard = tool.WaitForWizard();

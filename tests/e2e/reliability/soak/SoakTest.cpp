@@ -8,7 +8,7 @@
 
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
-#include "../WatchedProgram.h"
+#include "../ReliabilitySteps.h"
 
 using namespace driver;
 using namespace steps;
