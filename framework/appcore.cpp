@@ -4,6 +4,7 @@
 #include <process.h>
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -75,7 +76,7 @@ unsigned __stdcall CWinThread::ThreadEntry(void* pThis)
 CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority,
                            UINT nStackSize, DWORD dwCreateFlags, LPSECURITY_ATTRIBUTES lpSecurityAttrs)
 {
-    CWinThread* pThread = new CWinThread(pfnThreadProc, pParam);
+    CWinThread* pThread = new (std::nothrow) CWinThread(pfnThreadProc, pParam);
     if (pThread == nullptr)
         return nullptr;
     unsigned nThreadID = 0;

@@ -1,6 +1,14 @@
 // Modal dialogs from templates.
 #include "afxwin.h"
 
+namespace {
+
+// The dialog whose window is being created. Its WM_INITDIALOG is taken only from here: any
+// process can send a window WM_INITDIALOG, and the lParam of such a message means nothing.
+CDialog* g_pDialogInit = nullptr;
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, CDialog::OnOK)
     ON_COMMAND(IDCANCEL, CDialog::OnCancel)
@@ -84,13 +92,16 @@ HWND CDialog::FindOwner() const
     return hWnd;
 }
 
-INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM /*wParam*/, LPARAM lParam)
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/)
 {
-    if (message != WM_INITDIALOG)
+    // Only the first WM_INITDIALOG of a window we are creating initialises a dialog; a
+    // later one, from whatever sender, changes nothing.
+    CDialog* pDlg = g_pDialogInit;
+    if (message != WM_INITDIALOG || pDlg == nullptr || pDlg->m_hWnd != nullptr)
         return FALSE;
+    g_pDialogInit = nullptr;
 
     // From here on the window's messages go through the dialog's message map.
-    CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
     if (!pDlg->SubclassWindow(hWnd))
         return FALSE;
 
@@ -125,8 +136,9 @@ INT_PTR CDialog::DoModal()
 
     m_nModalResult = -1;
     m_bContinueModal = TRUE;
-    HWND hWnd = ::CreateDialogIndirectParamA(hInst, pTemplate, hWndOwner, &CDialog::DialogProc,
-                                             reinterpret_cast<LPARAM>(this));
+    g_pDialogInit = this;
+    HWND hWnd = ::CreateDialogIndirectParamA(hInst, pTemplate, hWndOwner, &CDialog::DialogProc, 0);
+    g_pDialogInit = nullptr;
     if (hWnd != nullptr && m_bContinueModal)
         RunModalLoop();
 

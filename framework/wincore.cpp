@@ -1,6 +1,8 @@
 // Windows: the handle map, message dispatch through message maps, data exchange, painting.
 #include "afxwin.h"
 
+#include <new>
+
 namespace {
 
 // Framework windows live on the user-interface thread only; workers never touch them. The
@@ -117,7 +119,7 @@ CWnd* CWnd::FromHandle(HWND hWnd)
     }
     for (CWnd*& pTemp : g_temporary) {
         if (pTemp == nullptr) {
-            pTemp = new CWnd;
+            pTemp = new (std::nothrow) CWnd;
             if (pTemp != nullptr)
                 pTemp->m_hWnd = hWnd;
             return pTemp;

@@ -93,7 +93,8 @@ const StepRow* Expected(const StepRow* step, UINT message, WPARAM wParam)
     case kDiscSearchDone: return wParam != 0 ? &kReadyToInstall : &kDiscNotFound;
     case kInstallDone: return &kInstallFailed;  // only wParam 0 is posted before the end
     case kExternalStatus: return wParam != 0 ? &kFollowInstaller : step;  // 0: nothing changes
-    default: return step;  // neighbours of the private messages mean nothing to the wizard
+    default: return step;  // neighbours of the private messages, and a foreign WM_INITDIALOG,
+                           // mean nothing to the wizard
     }
 }
 
@@ -108,20 +109,22 @@ TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
         return static_cast<WPARAM>((random() & ~uint64_t{ 0xFFFFFFFF }) | low);
     };
     const WPARAM edges[] = { 1, 2, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, static_cast<WPARAM>(-1) };
-    const UINT messages[] = { kDiscSearchDone, kInstallDone, kExternalStatus, WM_APP + 99, WM_APP + 103 };
+    // WM_INITDIALOG, from another program, carries an lParam that means nothing here.
+    const UINT messages[] = { kDiscSearchDone, kInstallDone, kExternalStatus, WM_APP + 99, WM_APP + 103, WM_INITDIALOG };
+    const size_t nMessages = sizeof(messages) / sizeof(messages[0]);
 
     WizardRun run;
     ASSERT_TRUE(run.StartOnInsertDisc());
     HWND wizard = run.Wizard();
     const StepRow* step = &kInsertDisc;
     for (int i = 0; i < 60; ++i) {
-        const UINT message = messages[random() % 5];
+        const UINT message = messages[random() % nMessages];
         WPARAM wParam = i < 6 ? edges[i] : (random() % 3 == 0 ? 0 : nonzero());
         if (message == kInstallDone)
             wParam = 0;  // anything else ends the wizard, tried last
         const LPARAM lParam = static_cast<LPARAM>(random());
         SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << i << " on " << step->name
-                                        << ": WM_APP+" << message - WM_APP << " wParam 0x" << std::hex
+                                        << ": message 0x" << std::hex << message << " wParam 0x"
                                         << static_cast<uint64_t>(wParam) << " lParam 0x" << static_cast<uint64_t>(lParam));
         Post(wizard, message, wParam, lParam);
         ASSERT_TRUE(Settle(wizard)) << "the wizard stopped answering";
