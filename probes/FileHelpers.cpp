@@ -20,6 +20,58 @@ int IsDirectory(const char* path)
     return IsDirectoryAttributes(GetFileAttributesA(path));
 }
 
+namespace {
+
+// Both calls came with Vista; looked up at run time, so that older systems can still load
+// the program and be told it does not run there.
+template <class Fn> Fn Kernel32Call(const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32"), name)));
+}
+
+}  // namespace
+
+HANDLE OpenFileToDelete(const char* path)
+{
+    typedef DWORD(WINAPI * GetFinalPathFn)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto pfnFinalPath = Kernel32Call<GetFinalPathFn>("GetFinalPathNameByHandleW");
+    wchar_t wszPath[kProbePathSize];
+    if (path == nullptr || pfnFinalPath == nullptr
+        || ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wszPath, kProbePathSize) == 0)
+        return INVALID_HANDLE_VALUE;
+
+    // Without FILE_SHARE_DELETE nobody can rename or delete the file while we look at it;
+    // without FILE_FLAG_BACKUP_SEMANTICS a folder does not open at all.
+    HANDLE hFile = ::CreateFileW(wszPath, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+    BY_HANDLE_FILE_INFORMATION info;
+    wchar_t wszFinal[kProbePathSize + 8];
+    const DWORD cchFinal = sizeof(wszFinal) / sizeof(wszFinal[0]);
+    if (::GetFileInformationByHandle(hFile, &info) && IsDeletableFile(info.dwFileAttributes, info.nNumberOfLinks)) {
+        const DWORD n = pfnFinalPath(hFile, wszFinal, cchFinal, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n > 0 && n < cchFinal && IsSameFinalPath(wszPath, wszFinal))
+            return hFile;
+    }
+    ::CloseHandle(hFile);
+    return INVALID_HANDLE_VALUE;
+}
+
+int DeleteOpenedFile(HANDLE hFile)
+{
+    typedef BOOL(WINAPI * SetFileInformationFn)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    const auto pfnSetInformation = Kernel32Call<SetFileInformationFn>("SetFileInformationByHandle");
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = TRUE;
+    // The file goes when its last handle, ours, is closed.
+    const BOOL bMarked = pfnSetInformation != nullptr
+        && pfnSetInformation(hFile, FileDispositionInfo, &disposition, sizeof(disposition));
+    ::CloseHandle(hFile);
+    return bMarked ? 1 : 0;
+}
+
 HRESULT GetSpecialFolderPath(char* dest, int nFolder)
 {
     if (dest == nullptr)

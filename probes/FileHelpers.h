@@ -1,7 +1,8 @@
 // Thin Win32 shells that ask the file system and the shell about paths; the decisions
 // themselves live in PathRules.
 //
-// Functions: IsPlainFile, IsDirectory, GetSpecialFolderPath.
+// Functions: IsPlainFile, IsDirectory, OpenFileToDelete, DeleteOpenedFile,
+// GetSpecialFolderPath.
 #ifndef PROBES_FILEHELPERS_H
 #define PROBES_FILEHELPERS_H
 
@@ -17,6 +18,17 @@ int IsPlainFile(const char* path);
 // 1 when path names a usable folder (see IsDirectoryAttributes); 0 when it does not,
 // cannot be queried, or path is null.
 int IsDirectory(const char* path);
+
+// Opens the file at path for deletion without following a link at its end, and checks what
+// the handle sees: IsDeletableFile on its attributes and links, and IsSameFinalPath of path
+// and where the handle really leads. The handle when all pass; INVALID_HANDLE_VALUE on any
+// doubt (also for a null path, a folder, a file in use, or a system without the calls).
+// While the handle is open the file cannot be renamed or deleted by anyone else.
+HANDLE OpenFileToDelete(const char* path);
+
+// Deletes the file that OpenFileToDelete opened and closes the handle. 1 when the file is
+// gone; 0 when the system refused (a read-only file, for one), the file kept.
+int DeleteOpenedFile(HANDLE hFile);
 
 // The file-system path of the shell folder nFolder (a CSIDL) into dest, which holds
 // 1024 bytes. Returns the HRESULT of the folder lookup; dest receives the empty string

@@ -8,6 +8,7 @@ constexpr uint32_t kAttrSystem = 0x4;
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrDevice = 0x40;
 constexpr uint32_t kAttrTemporary = 0x100;
+constexpr uint32_t kAttrReparsePoint = 0x400;
 constexpr uint32_t kAttrCompressed = 0x800;
 
 constexpr char kProgramFiles[] = "Program Files";
@@ -58,12 +59,67 @@ bool EndsInBrokenCharacter(const char* s, size_t len)
     return len > 0 && last == len - 1 && IsCp932LeadByte(static_cast<unsigned char>(s[last]));
 }
 
-} // namespace
+// Where a final path's own prefix ends: "\\?\C:\..." names C:\...; "\\?\UNC\server\..." names
+// \\server\... (its "UNC" stands for the first of the two backslashes, kept at *pUnc).
+const wchar_t* SkipFinalPathPrefix(const wchar_t* p, bool* pUnc)
+{
+    *pUnc = false;
+    if (!(p[0] == L'\\' && p[1] == L'\\' && p[2] == L'?' && p[3] == L'\\'))
+        return nullptr;
+    p += 4;
+    if ((p[0] == L'U' || p[0] == L'u') && (p[1] == L'N' || p[1] == L'n') && (p[2] == L'C' || p[2] == L'c')
+        && p[3] == L'\\') {
+        *pUnc = true;
+        return p + 3;
+    }
+    return p;
+}
+
+wchar_t FoldAscii(wchar_t c)
+{
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+}  // namespace
 
 int IsPlainFileAttributes(uint32_t attrs)
 {
     const uint32_t refused = kAttrSystem | kAttrDirectory | kAttrDevice | kAttrTemporary | kAttrCompressed;
     return attrs != kInvalidFileAttributes && (attrs & refused) == 0;
+}
+
+int IsDeletableFile(uint32_t attrs, uint32_t nLinks)
+{
+    return IsPlainFileAttributes(attrs) && (attrs & kAttrReparsePoint) == 0 && nLinks == 1;
+}
+
+int IsSameFinalPath(const wchar_t* path, const wchar_t* finalPath)
+{
+    if (path == nullptr || finalPath == nullptr)
+        return 0;
+    bool bUnc = false;
+    const wchar_t* f = SkipFinalPathPrefix(finalPath, &bUnc);
+    if (f == nullptr)
+        return 0;
+    const wchar_t* p = path;
+    if (bUnc) {
+        // \\server\share\... against UNC\server\share\...: the path's first backslash
+        // stands where the final path has "UNC".
+        if (p[0] != L'\\' || p[1] != L'\\')
+            return 0;
+        ++p;
+    }
+    // A run of separators in the path is one, as the system reads it.
+    while (*p != L'\0' && *f != L'\0') {
+        if (FoldAscii(*p) != FoldAscii(*f))
+            return 0;
+        if (*p == L'\\' && p != path)
+            while (p[1] == L'\\')
+                ++p;
+        ++p;
+        ++f;
+    }
+    return *p == L'\0' && *f == L'\0';
 }
 
 int IsDirectoryAttributes(uint32_t attrs)

@@ -1,8 +1,8 @@
 // Byte rules for the paths and file attributes that the environment probes look at.
 // No Win32 call in here: the same code builds natively for the unit tests and fuzzers.
 //
-// Functions: IsPlainFileAttributes, IsDirectoryAttributes, IsCp932LeadByte,
-// AddTrailingBackslash, DeriveCommonFilesDir, ComposeFolderFile.
+// Functions: IsPlainFileAttributes, IsDeletableFile, IsSameFinalPath, IsDirectoryAttributes,
+// IsCp932LeadByte, AddTrailingBackslash, DeriveCommonFilesDir, ComposeFolderFile.
 //
 // All paths are NUL-terminated Shift-JIS (code page 932) byte strings.
 #ifndef PROBES_PATHRULES_H
@@ -26,6 +26,18 @@ inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 // 1 when the word names an ordinary file: valid, and none of SYSTEM, DIRECTORY, DEVICE,
 // TEMPORARY, COMPRESSED (mask 0x954); 0 otherwise.
 int IsPlainFileAttributes(uint32_t attrs);
+
+// 1 when a file that an open handle sees may be deleted: an ordinary file by
+// IsPlainFileAttributes, not a reparse point (the entry of a link itself), and with one name
+// only (no hard link elsewhere); 0 otherwise.
+int IsDeletableFile(uint32_t attrs, uint32_t nLinks);
+
+// 1 when finalPath, as the system reports the path of an open file ("\\?\C:\..." or
+// "\\?\UNC\server\share\..."), is path itself: the same characters but for the case of ASCII
+// letters (the file system keeps its own case), a run of backslashes in path counting as
+// one. Anything else differs: a link on the way, a short name, a look-alike. 0 then, or when
+// an argument is null.
+int IsSameFinalPath(const wchar_t* path, const wchar_t* finalPath);
 
 // 1 when the word names a usable folder: valid, DIRECTORY set, and none of DEVICE,
 // TEMPORARY, COMPRESSED (mask 0x940); SYSTEM does not matter; 0 otherwise.

@@ -17,12 +17,26 @@ void LookUpFolder(char* pszFolder, int nFolder)
     GetSpecialFolderPath(pszFolder, nFolder);
 }
 
-int DeleteShortcut(const ShortcutLocation& location)
+// The shell's folders are the user's to change, as is what lies in them: the file is checked
+// and deleted through one handle, so nothing can put a link or another file in its place in
+// between. The look-ups and the check may wait on a slow drive; only the deletion itself
+// runs while the wizard is known to be open.
+int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
 {
     char szPath[1024] = {};
     if (!FindShortcut(location, szPath, &LookUpFolder, &IsPlainFile))
         return 0;
-    return ::DeleteFileA(szPath) ? 1 : 0;
+    HANDLE hFile = OpenFileToDelete(szPath);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return 0;
+    if (pRun != nullptr && !pRun->BeginWhileOpen()) {
+        ::CloseHandle(hFile);
+        return 0;
+    }
+    const int bDeleted = DeleteOpenedFile(hFile);
+    if (pRun != nullptr)
+        pRun->EndWhileOpen();
+    return bDeleted;
 }
 
 }  // namespace
@@ -37,14 +51,14 @@ int FindProgramsShortcut(char* pszDest)
     return FindShortcut(kProgramsShortcut, pszDest, &LookUpFolder, &IsPlainFile);
 }
 
-int DeleteDesktopShortcut()
+int DeleteDesktopShortcut(CWizardRun* pRun)
 {
-    return DeleteShortcut(kDesktopShortcut);
+    return DeleteShortcut(kDesktopShortcut, pRun);
 }
 
-int DeleteProgramsShortcut()
+int DeleteProgramsShortcut(CWizardRun* pRun)
 {
-    return DeleteShortcut(kProgramsShortcut);
+    return DeleteShortcut(kProgramsShortcut, pRun);
 }
 
 int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRun)
@@ -85,11 +99,8 @@ int RunSetupAndCleanUp(CWizardRun* pRun)
     if (!RunProcessAndWait(szSetupPath, szCommandLine, pRun))
         return 0;
     // Once the wizard is gone nothing more is deleted: the user ended it on purpose.
-    if (pRun->BeginWhileOpen()) {
-        DeleteDesktopShortcut();
-        DeleteProgramsShortcut();
-        pRun->EndWhileOpen();
-    }
+    DeleteDesktopShortcut(pRun);
+    DeleteProgramsShortcut(pRun);
     return 1;
 }
 

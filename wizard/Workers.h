@@ -29,8 +29,10 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
 int FindDesktopShortcut(char* pszDest);
 int FindProgramsShortcut(char* pszDest);
 
-// 1 when the shortcut was found and deleted; 0 otherwise. At most one file each.
-int DeleteDesktopShortcut();
-int DeleteProgramsShortcut();
+// 1 when the shortcut was found and deleted; 0 otherwise. At most one file each, and only an
+// ordinary file reached without a link on the way. With a run, nothing is deleted once the
+// wizard has closed.
+int DeleteDesktopShortcut(CWizardRun* pRun = nullptr);
+int DeleteProgramsShortcut(CWizardRun* pRun = nullptr);
 
 #endif

@@ -566,6 +566,44 @@ std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string
     return result;
 }
 
+namespace {
+
+std::wstring Widen(const std::string& text, UINT codePage)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = ::MultiByteToWideChar(codePage, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? n - 1 : 0);
+    return wide;
+}
+
+}  // namespace
+
+std::wstring UnixPathOf(const std::string& windowsPath)
+{
+    typedef char*(__cdecl * UnixNameFn)(LPCWSTR);
+    auto pfn = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    char* unixPath = pfn != nullptr ? pfn(Widen(windowsPath, CP_ACP).c_str()) : nullptr;
+    if (unixPath == nullptr)
+        return std::wstring();
+    std::wstring result = Widen(unixPath, CP_UTF8);
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+bool StartUnixCommand(const std::wstring& commandLine)
+{
+    std::wstring line = commandLine;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return true;
+}
+
 std::string TempFilePath(const char* name)
 {
     char folder[MAX_PATH] = {};

@@ -166,6 +166,12 @@ private:
     std::vector<BYTE> m_data;
 };
 
+// The Unix path behind a Windows path, for a Unix program's command line; empty outside Wine.
+std::wstring UnixPathOf(const std::string& windowsPath);
+// Starts a Unix program by its Z: path ("Z:\\bin\\ln -s ..."). Wine does not wait for it:
+// the caller polls for its effect. False when it could not be started.
+bool StartUnixCommand(const std::wstring& commandLine);
+
 // Reads a file that the stand-in setup program writes ("key=value" lines).
 std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string& path);
 std::string TempFilePath(const char* name);

@@ -73,23 +73,24 @@ struct AttrBit {
     const char* name;
     int refusedForFile;
     int refusedForFolder;
+    int refusedForDeletion;  // through an open handle: a link's own entry is never deleted
 };
 
 const AttrBit kNamedBits[] = {
-    {0x1, "READONLY", 0, 0},
-    {0x2, "HIDDEN", 0, 0},
-    {0x4, "SYSTEM", 1, 0},
-    {0x10, "DIRECTORY", 1, 0},
-    {0x20, "ARCHIVE", 0, 0},
-    {0x40, "DEVICE", 1, 1},
-    {0x80, "NORMAL", 0, 0},
-    {0x100, "TEMPORARY", 1, 1},
-    {0x200, "SPARSE_FILE", 0, 0},
-    {0x400, "REPARSE_POINT", 0, 0},
-    {0x800, "COMPRESSED", 1, 1},
-    {0x1000, "OFFLINE", 0, 0},
-    {0x2000, "NOT_CONTENT_INDEXED", 0, 0},
-    {0x4000, "ENCRYPTED", 0, 0},
+    {0x1, "READONLY", 0, 0, 0},
+    {0x2, "HIDDEN", 0, 0, 0},
+    {0x4, "SYSTEM", 1, 0, 1},
+    {0x10, "DIRECTORY", 1, 0, 1},
+    {0x20, "ARCHIVE", 0, 0, 0},
+    {0x40, "DEVICE", 1, 1, 1},
+    {0x80, "NORMAL", 0, 0, 0},
+    {0x100, "TEMPORARY", 1, 1, 1},
+    {0x200, "SPARSE_FILE", 0, 0, 0},
+    {0x400, "REPARSE_POINT", 0, 0, 1},
+    {0x800, "COMPRESSED", 1, 1, 1},
+    {0x1000, "OFFLINE", 0, 0, 0},
+    {0x2000, "NOT_CONTENT_INDEXED", 0, 0, 0},
+    {0x4000, "ENCRYPTED", 0, 0, 0},
 };
 
 const AttrBit* FindNamed(uint32_t bit)
@@ -108,7 +109,42 @@ TEST(FileAttributes, EachBitAloneOnAFile)
         const int expected = named ? !named->refusedForFile : 1;
         EXPECT_EQ(expected, IsPlainFileAttributes(bit))
             << "attrs 0x" << std::hex << bit << " (" << (named ? named->name : "unnamed") << ")";
+        EXPECT_EQ(named ? !named->refusedForDeletion : 1, IsDeletableFile(bit, 1))
+            << "deletion, attrs 0x" << std::hex << bit << " (" << (named ? named->name : "unnamed") << ")";
+        EXPECT_EQ(0, IsDeletableFile(bit, 2)) << "a file with a second name elsewhere, attrs 0x" << std::hex << bit;
     }
+    EXPECT_EQ(0, IsDeletableFile(0x20, 0)) << "no name at all";
+    EXPECT_EQ(0, IsDeletableFile(0xFFFFFFFF, 1)) << "INVALID_FILE_ATTRIBUTES";
+}
+
+// Where an open file really lies, against the path it was opened by.
+TEST(FinalPath, OnlyThePathItselfMatches)
+{
+    struct Row {
+        const wchar_t* path;
+        const wchar_t* finalPath;
+        int same;
+        const char* what;
+    } rows[] = {
+        {L"C:\\users\\Public\\Desktop\\a.lnk", L"\\\\?\\C:\\users\\Public\\Desktop\\a.lnk", 1, "the same file"},
+        {L"C:\\Users\\u\\Desktop\\A.LNK", L"\\\\?\\C:\\users\\u\\desktop\\a.lnk", 1, "ASCII letters in the file system's case"},
+        {L"D:\\\\a.lnk", L"\\\\?\\D:\\a.lnk", 1, "a folder at the root, joined with a second backslash"},
+        {L"\\\\server\\share\\a.lnk", L"\\\\?\\UNC\\server\\share\\a.lnk", 1, "a desktop on a network share"},
+        {L"C:\\t\\d\\linked\\f.lnk", L"\\\\?\\C:\\t\\real\\f.lnk", 0, "a linked folder on the way"},
+        {L"C:\\t\\d\\s.lnk", L"\\\\?\\C:\\windows\\system32\\config\\SAM", 0, "a symbolic link to another file"},
+        {L"C:\\t\\a.lnk", L"\\\\?\\C:\\t\\a.lnk.bak", 0, "the final path goes on"},
+        {L"C:\\t\\a.lnk.bak", L"\\\\?\\C:\\t\\a.lnk", 0, "the path goes on"},
+        {L"C:\\PROGRA~1\\a.lnk", L"\\\\?\\C:\\Program Files\\a.lnk", 0, "a short name"},
+        {L"C:\\t\\\u30bd.lnk", L"\\\\?\\C:\\t\\\u30be.lnk", 0, "other katakana"},
+        {L"C:\\t\\\u00e9.lnk", L"\\\\?\\C:\\t\\\u00c9.lnk", 0, "case beyond ASCII is not folded"},
+        {L"C:\\t\\a.lnk", L"C:\\t\\a.lnk", 0, "no prefix: not what the system reports"},
+        {L"C:\\t\\a.lnk", L"\\\\?\\UNC\\t\\a.lnk", 0, "a drive path against a share"},
+        {L"\\\\server\\share\\a.lnk", L"\\\\?\\C:\\server\\share\\a.lnk", 0, "a share against a drive path"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.same, IsSameFinalPath(row.path, row.finalPath)) << row.what;
+    EXPECT_EQ(0, IsSameFinalPath(nullptr, L"\\\\?\\C:\\a"));
+    EXPECT_EQ(0, IsSameFinalPath(L"C:\\a", nullptr));
 }
 
 TEST(FileAttributes, EachBitAloneOnAFolder)

@@ -129,4 +129,81 @@ TEST_F(ShortcutCleanUp, KeepsAReadOnlyShortcutAndLooksNoFurther)
     EXPECT_TRUE(AttributesOf(ShortcutFiles::UserPrograms) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
 }
 
+// What an attacker with the user's rights may put where a shortcut is looked for, to make
+// the elevated tool delete a file of its choice. The file behind must survive, and so must
+// the link itself: any doubt keeps the file.
+enum class Redirection { LinkedFolder, LinkedFile, HardLink };
+struct RedirectedShortcut {
+    const char* name;
+    Folder folder;
+    Redirection redirection;
+};
+const RedirectedShortcut kRedirected[] = {
+    // "TALMO Nor-vikライブラリー" in the user's start menu leads to another folder
+    { "LinkedStartMenuFolder", ShortcutFiles::UserPrograms, Redirection::LinkedFolder },
+    // the shortcut's name is a symbolic link to another file
+    { "SymbolicLinkDesktopShortcut", ShortcutFiles::CommonDesktop, Redirection::LinkedFile },
+    // the shortcut is another name of a file elsewhere
+    { "HardLinkedDesktopShortcut", ShortcutFiles::UserDesktop, Redirection::HardLink },
+};
+
+void PrintTo(const RedirectedShortcut& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class RedirectedCleanUp : public ShortcutCleanUp, public ::testing::WithParamInterface<RedirectedShortcut> {
+protected:
+    void TearDown() override
+    {
+        if (!m_link.empty())
+            RemoveSymbolicLink(m_link);
+        ::SetFileAttributesA(m_victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(m_victim.c_str());
+        ::RemoveDirectoryA(m_victimFolder.c_str());
+    }
+
+    std::string m_victimFolder = TempFilePath("victim folder");
+    std::string m_victim, m_link;
+};
+
+TEST_P(RedirectedCleanUp, NeitherTheFileBehindNorTheLinkIsDeleted)
+{
+    const RedirectedShortcut& row = GetParam();
+    const std::string shortcut = ShortcutFiles::PathIn(row.folder);
+    const std::string shortcutFolder = shortcut.substr(0, shortcut.find_last_of('\\'));
+    ::CreateDirectoryA(m_victimFolder.c_str(), nullptr);
+    m_victim = m_victimFolder + shortcut.substr(shortcut.find_last_of('\\'));
+    std::string content = "a file the user may not delete";
+    HANDLE h = ::CreateFileA(m_victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    ::CloseHandle(h);
+
+    switch (row.redirection) {
+    case Redirection::LinkedFolder:
+        m_link = shortcutFolder;
+        ASSERT_TRUE(MakeSymbolicLink(m_victimFolder, m_link)) << m_link;
+        break;
+    case Redirection::LinkedFile:
+        ::CreateDirectoryA(shortcutFolder.c_str(), nullptr);
+        m_link = shortcut;
+        ASSERT_TRUE(MakeSymbolicLink(m_victim, m_link)) << m_link;
+        break;
+    case Redirection::HardLink:
+        ::CreateDirectoryA(shortcutFolder.c_str(), nullptr);
+        ASSERT_TRUE(::CreateHardLinkA(shortcut.c_str(), m_victim.c_str(), nullptr)) << ::GetLastError();
+        break;
+    }
+    ASSERT_TRUE(ShortcutFiles::Exists(row.folder)) << "the tool would not even find " << shortcut;
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd(row.name));
+
+    EXPECT_NE(::GetFileAttributesA(m_victim.c_str()), INVALID_FILE_ATTRIBUTES) << "the file behind was deleted";
+    ExpectKept(row.folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Redirections, RedirectedCleanUp, ::testing::ValuesIn(kRedirected),
+                         [](const ::testing::TestParamInfo<RedirectedShortcut>& info) { return info.param.name; });
+
 }  // namespace

@@ -189,4 +189,19 @@ DWORD AttributesOf(ShortcutFiles::Folder folder)
     return ::GetFileAttributesA(ShortcutFiles::PathIn(folder).c_str());
 }
 
+bool MakeSymbolicLink(const std::string& target, const std::string& linkPath)
+{
+    const std::wstring from = UnixPathOf(target), to = UnixPathOf(linkPath);
+    if (from.empty() || to.empty() || !StartUnixCommand(L"Z:\\bin\\ln -s \"" + from + L"\" \"" + to + L"\""))
+        return false;
+    return WaitFor([&] { return ::GetFileAttributesA(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+void RemoveSymbolicLink(const std::string& linkPath)
+{
+    const std::wstring path = UnixPathOf(linkPath);
+    if (!path.empty() && StartUnixCommand(L"Z:\\bin\\rm -f \"" + path + L"\""))
+        WaitFor([&] { return ::GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
 }  // namespace steps

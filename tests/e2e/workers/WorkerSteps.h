@@ -82,6 +82,13 @@ bool ProcessRuns(DWORD pid);
 void MakeShortcutFolder(driver::ShortcutFiles::Folder folder);
 DWORD AttributesOf(driver::ShortcutFiles::Folder folder);
 
+// A link that an attacker with the user's rights could put in place: a Unix symbolic link at
+// linkPath to target (both Windows paths), which Wine follows as Windows follows its own
+// links and junctions. False when it could not be made.
+bool MakeSymbolicLink(const std::string& target, const std::string& linkPath);
+// Removes the link itself, not what it leads to.
+void RemoveSymbolicLink(const std::string& linkPath);
+
 }  // namespace steps
 
 #endif
