@@ -133,6 +133,9 @@ protected:                                             \
 #define ON_WM_PAINT() \
     { WM_PAINT, 0, 0, 0, &AfxThunkVoid<&ThisClass::OnPaint> },
 
+#define ON_WM_DESTROY() \
+    { WM_DESTROY, 0, 0, 0, &AfxThunkVoid<&ThisClass::OnDestroy> },
+
 #define ON_WM_QUERYDRAGICON() \
     { WM_QUERYDRAGICON, 0, 0, 0, &AfxThunkHandle<&ThisClass::OnQueryDragIcon> },
 
@@ -288,6 +291,7 @@ public:
     static BOOL WalkPreTranslateTree(HWND hWndStop, MSG* pMsg);
 
     afx_msg void OnPaint();
+    afx_msg void OnDestroy();
     afx_msg HCURSOR OnQueryDragIcon();
 
 protected:

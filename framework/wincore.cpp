@@ -249,6 +249,11 @@ void CWnd::OnPaint()
     Default();
 }
 
+void CWnd::OnDestroy()
+{
+    Default();
+}
+
 HCURSOR CWnd::OnQueryDragIcon()
 {
     return reinterpret_cast<HCURSOR>(Default());

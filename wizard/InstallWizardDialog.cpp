@@ -2,6 +2,7 @@
 #include "wizard/InstallWizardDialog.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "probes/LibraryCheck.h"
 #include "probes/PlatformChecks.h"
@@ -9,8 +10,33 @@
 
 const char kMenuExitMutexName[] = "TALMO_NorvikLib_MENU_EXIT";
 
+namespace {
+
+// The wizard runs elevated, and Windows drops messages from programs of a lower integrity
+// level. WM_EXTERNAL_STATUS, and nothing else, is let through: for this window where the
+// system can (Windows 7 on), else for the process (Vista).
+void AcceptExternalStatusFromAnyProcess(HWND hWnd)
+{
+    typedef BOOL(WINAPI * WindowFilterFn)(HWND, UINT, DWORD, void*);
+    typedef BOOL(WINAPI * ProcessFilterFn)(UINT, DWORD);
+    HMODULE hUser = ::GetModuleHandleA("user32");
+    const auto pfnWindow = reinterpret_cast<WindowFilterFn>(
+        reinterpret_cast<void*>(::GetProcAddress(hUser, "ChangeWindowMessageFilterEx")));
+    if (pfnWindow != nullptr) {
+        pfnWindow(hWnd, WM_EXTERNAL_STATUS, 1 /* MSGFLT_ALLOW */, nullptr);
+        return;
+    }
+    const auto pfnProcess = reinterpret_cast<ProcessFilterFn>(
+        reinterpret_cast<void*>(::GetProcAddress(hUser, "ChangeWindowMessageFilter")));
+    if (pfnProcess != nullptr)
+        pfnProcess(WM_EXTERNAL_STATUS, 1 /* MSGFLT_ADD */);
+}
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CInstallWizardDialog, CDialog)
     ON_WM_PAINT()
+    ON_WM_DESTROY()
     ON_WM_QUERYDRAGICON()
     ON_BN_CLICKED(IDC_BUTTON_BACK, OnBack)
     ON_BN_CLICKED(IDC_RADIO1, OnRadio1)
@@ -32,6 +58,8 @@ CInstallWizardDialog::~CInstallWizardDialog()
 {
     if (m_pRun != nullptr) {
         m_pRun->Close();
+        // The process ends right after us: not in the middle of the setup program's start.
+        m_pRun->WaitForStart();
         m_pRun->Release();
     }
 }
@@ -55,11 +83,14 @@ BOOL CInstallWizardDialog::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetWindowText(kWizardCaption);
+    AcceptExternalStatusFromAnyProcess(m_hWnd);
 
-    m_pRun = new CWizardRun(m_hWnd);
+    // Without it no worker can start: the wizard says so and ends. The message box runs a
+    // loop of its own, so every handler copes with the missing block meanwhile.
+    m_pRun = new (std::nothrow) CWizardRun(m_hWnd);
     if (m_pRun == nullptr) {
-        AfxReportOutOfMemory();
         EndDialog(IDCANCEL);
+        AfxReportOutOfMemory();
         return TRUE;
     }
     m_hMenuExitMutex = nullptr;
@@ -153,13 +184,25 @@ void CInstallWizardDialog::ReleaseMenuExitMutex()
 
 void CInstallWizardDialog::EndWizard()
 {
-    // From here on no worker reports to the wizard or deletes anything.
-    m_pRun->Close();
+    // From here on no worker reports to the wizard, deletes or starts anything.
+    if (m_pRun != nullptr)
+        m_pRun->Close();
     CDialog::OnCancel();
+}
+
+// However the modal loop ended (End, a quit message, or another way), the workers learn
+// that the wizard is gone before its window is.
+void CInstallWizardDialog::OnDestroy()
+{
+    if (m_pRun != nullptr)
+        m_pRun->Close();
+    CDialog::OnDestroy();
 }
 
 BOOL CInstallWizardDialog::StartDiscSearch()
 {
+    if (m_pRun == nullptr)
+        return FALSE;
     m_pRun->ClearSetupPath();
     m_pRun->m_bCancel = 0;
     m_pRun->m_bPainted = 0;
@@ -173,6 +216,8 @@ BOOL CInstallWizardDialog::StartDiscSearch()
 
 BOOL CInstallWizardDialog::StartInstaller()
 {
+    if (m_pRun == nullptr)
+        return FALSE;
     m_pRun->m_bCancel = 0;
     m_pRun->m_bPainted = 0;
     m_pRun->AddRef();

@@ -44,6 +44,7 @@ protected:
     void OnCancel() override;  // End
 
     afx_msg void OnPaint();
+    afx_msg void OnDestroy();
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg void OnBack();
     afx_msg void OnRadio1();

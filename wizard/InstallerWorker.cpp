@@ -66,9 +66,9 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
     if (pszPath == nullptr || pszCommandLine == nullptr)
         return 0;
     // The process ends with the wizard. Ended inside CreateProcessA, it could leave the setup
-    // program created but never resumed, so the wizard's end waits for a start under way,
+    // program created but never resumed, so the process end waits for a start under way,
     // and nothing is started once the wizard is gone.
-    if (pRun != nullptr && !pRun->BeginWhileOpen())
+    if (pRun != nullptr && !pRun->BeginStart())
         return 0;
     STARTUPINFOA si;
     std::memset(&si, 0, sizeof(si));
@@ -82,7 +82,7 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
                                            CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                                            &si, &pi);
     if (pRun != nullptr)
-        pRun->EndWhileOpen();
+        pRun->EndStart();
     if (!bCreated)
         return 0;
     ::CloseHandle(pi.hThread);

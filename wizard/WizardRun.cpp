@@ -3,13 +3,21 @@
 
 #include <cstring>
 
-CWizardRun::CWizardRun(HWND hWnd) : m_hWnd(hWnd)
+namespace {
+
+const DWORD kPostRetryInterval = 50;  // ms between two posts to a full queue
+
+}  // namespace
+
+CWizardRun::CWizardRun(HWND hWnd, PostFn pfnPost) : m_hWnd(hWnd), m_pfnPost(pfnPost)
 {
     ::InitializeCriticalSection(&m_lock);
+    ::InitializeCriticalSection(&m_startLock);
 }
 
 CWizardRun::~CWizardRun()
 {
+    ::DeleteCriticalSection(&m_startLock);
     ::DeleteCriticalSection(&m_lock);
 }
 
@@ -55,16 +63,23 @@ void CWizardRun::CopySetupPath(char* pszDest, size_t cbDest)
 
 int CWizardRun::Post(UINT nMessage, WPARAM wParam)
 {
-    ::EnterCriticalSection(&m_lock);
-    const int bPosted = !m_bClosed && ::PostMessageA(m_hWnd, nMessage, wParam, 0);
-    ::LeaveCriticalSection(&m_lock);
-    return bPosted;
+    // A result that is lost would leave the wizard waiting for good, so a post that the
+    // system refuses (a queue that another program has filled) is tried again.
+    for (;;) {
+        if (!BeginWhileOpen())
+            return 0;
+        const BOOL bPosted = m_pfnPost(m_hWnd, nMessage, wParam, 0);
+        EndWhileOpen();
+        if (bPosted)
+            return 1;
+        ::Sleep(kPostRetryInterval);
+    }
 }
 
 int CWizardRun::BeginWhileOpen()
 {
     ::EnterCriticalSection(&m_lock);
-    if (!m_bClosed)
+    if (!m_bClosed.load(std::memory_order_relaxed))
         return 1;
     ::LeaveCriticalSection(&m_lock);
     return 0;
@@ -75,9 +90,31 @@ void CWizardRun::EndWhileOpen()
     ::LeaveCriticalSection(&m_lock);
 }
 
+int CWizardRun::BeginStart()
+{
+    ::EnterCriticalSection(&m_startLock);
+    // Close() sets the flag before WaitForStart() takes this lock: a start either saw the
+    // wizard open and is waited for, or sees it closed.
+    if (!m_bClosed.load(std::memory_order_acquire))
+        return 1;
+    ::LeaveCriticalSection(&m_startLock);
+    return 0;
+}
+
+void CWizardRun::EndStart()
+{
+    ::LeaveCriticalSection(&m_startLock);
+}
+
+void CWizardRun::WaitForStart()
+{
+    ::EnterCriticalSection(&m_startLock);
+    ::LeaveCriticalSection(&m_startLock);
+}
+
 void CWizardRun::Close()
 {
     ::EnterCriticalSection(&m_lock);
-    m_bClosed = TRUE;
+    m_bClosed.store(1, std::memory_order_release);
     ::LeaveCriticalSection(&m_lock);
 }

@@ -5,10 +5,14 @@
 //
 // Why a worker can never touch freed memory or a dead window: the dialog and every worker
 // each hold a reference, and the block is freed only by the last one to let go, so it
-// outlives whichever of them ends first. The dialog closes the block when it goes away;
-// from then on Post() posts nothing and BeginWhileOpen() refuses. Both test "closed" under
-// the block's lock, and Close() takes the same lock, so a post, the setup program's start or
-// a clean-up is either finished before the wizard is gone or never starts.
+// outlives whichever of them ends first. The dialog closes the block when its window goes;
+// from then on Post() posts nothing, BeginWhileOpen() and BeginStart() refuse. Both Post()
+// and the work between BeginWhileOpen() and EndWhileOpen() test "closed" under the block's
+// lock, and Close() takes the same lock, so a post or a deletion is either finished before
+// the window is gone or never happens. That work is short, so the window never waits long.
+// The setup program's start may take long (a disc spinning up): Close() does not wait for
+// it, only WaitForStart() at the process end does, so that the process never ends inside
+// CreateProcessA, which could leave the new program created but never resumed.
 #ifndef WIZARD_RUN_H
 #define WIZARD_RUN_H
 
@@ -18,8 +22,11 @@
 
 class CWizardRun {
 public:
-    // A new block for the dialog window hWnd, with one reference: the dialog's.
-    explicit CWizardRun(HWND hWnd);
+    typedef BOOL(WINAPI* PostFn)(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
+
+    // A new block for the dialog window hWnd, with one reference: the dialog's. Results are
+    // posted with pfnPost.
+    explicit CWizardRun(HWND hWnd, PostFn pfnPost = &::PostMessageA);
 
     void AddRef();
     // Gives up one reference; the last one frees the block.
@@ -37,16 +44,24 @@ public:
     // Copies the path with its terminator into pszDest of cbDest bytes.
     void CopySetupPath(char* pszDest, size_t cbDest);
 
-    // Posts a result to the wizard. 0 when the wizard has closed: nothing is posted.
+    // Posts a result to the wizard; while its queue is full, again every 50 ms. 1 once it
+    // is posted; 0 when the wizard has closed, and nothing is posted.
     int Post(UINT nMessage, WPARAM wParam);
 
-    // Work that must not happen once the wizard is gone runs between these two calls.
+    // Short work that must not happen once the wizard is gone runs between these two calls.
     // BeginWhileOpen gives 0, holding nothing, when the wizard has closed; otherwise it
-    // holds the block's lock until EndWhileOpen.
+    // holds the block's lock until EndWhileOpen, and Close() waits for it.
     int BeginWhileOpen();
     void EndWhileOpen();
 
-    // Called by the dialog when it goes away; waits for a post or clean-up under way.
+    // The setup program's start runs between these two. BeginStart gives 0 when the wizard
+    // has closed; otherwise the start is under way until EndStart.
+    int BeginStart();
+    void EndStart();
+    // Waits for a start under way; nothing starts afterwards. For the process end, after Close.
+    void WaitForStart();
+
+    // Called by the dialog when its window goes; waits only for a post or deletion under way.
     void Close();
 
 private:
@@ -54,10 +69,12 @@ private:
     CWizardRun(const CWizardRun&) = delete;
     CWizardRun& operator=(const CWizardRun&) = delete;
 
-    CRITICAL_SECTION m_lock;
+    CRITICAL_SECTION m_lock;       // posts, short work, Close
+    CRITICAL_SECTION m_startLock;  // held through the setup program's start
     std::atomic<LONG> m_nRefs{1};
+    std::atomic<LONG> m_bClosed{0};
     HWND m_hWnd;
-    BOOL m_bClosed = FALSE;
+    PostFn m_pfnPost;
     char m_szSetupPath[260] = {};
 };
 

@@ -21,7 +21,7 @@ int RunSetupAndCleanUp(CWizardRun* pRun);
 
 // 1 when the process was created and has ended; 0 when an argument is null or the process
 // was not created. pszCommandLine must be writable. With a run, the process is created only
-// while the wizard is open, and the wizard's end waits until the creation is done.
+// while the wizard is open, and the process end waits until the creation is done.
 int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRun = nullptr);
 
 // 1 when the shortcut exists in its all-users folder or else in the current user's, with

@@ -14,7 +14,6 @@ namespace driver {
 
 namespace {
 
-const char kWizardCaption[] = "Brelquin";
 const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Norvik3.exe";
 const char kDiscFolder[] = "Nor-vikライブラリー3";
 const char kDesktopName[] = "\\Nor-vik ﾗｲﾌﾞﾗﾘｰ.lnk";

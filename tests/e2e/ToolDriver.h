@@ -15,6 +15,9 @@
 
 namespace driver {
 
+// The wizard's caption, by which a second copy finds the first.
+inline constexpr char kWizardCaption[] = "Brelquin";
+
 // Control IDs of the wizard's template.
 const int kRadio = 1001, kMain = 1004, kIntro = 1006, kBack = 1007, kNext = IDOK, kEnd = IDCANCEL;
 const UINT kDiscSearchDone = WM_APP + 100, kInstallDone = WM_APP + 101, kExternalStatus = WM_APP + 102;

@@ -72,7 +72,9 @@ bool CloseFromAnotherThread(CWizardRun* pRun, DWORD ms)
     return bDone;
 }
 
-TEST(WizardRun, CloseWaitsForWorkUnderWay)
+// A post or a deletion under way is finished before the wizard's window goes; a setup
+// program's start, which may wait for a disc, is not: only the process end waits for it.
+TEST(WizardRun, CloseWaitsForShortWorkButNotForAStart)
 {
     SharedRun run(nullptr);
     ASSERT_EQ(run.p->BeginWhileOpen(), 1);
@@ -88,6 +90,67 @@ TEST(WizardRun, CloseWaitsForWorkUnderWay)
     EXPECT_EQ(::WaitForSingleObject(hThread, 10000), WAIT_OBJECT_0);
     ::CloseHandle(hThread);
     EXPECT_EQ(run.p->BeginWhileOpen(), 0);
+
+    SharedRun starting(nullptr);
+    ASSERT_EQ(starting.p->BeginStart(), 1);
+    EXPECT_TRUE(CloseFromAnotherThread(starting.p, 2000)) << "the window waited for a start under way";
+    hThread = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+        static_cast<CWizardRun*>(p)->WaitForStart();
+        return 0;
+    }, starting.p, 0, nullptr);
+    ASSERT_NE(hThread, nullptr);
+    EXPECT_EQ(::WaitForSingleObject(hThread, 300), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the process end did not wait for the start under way";
+    starting.p->EndStart();
+    EXPECT_EQ(::WaitForSingleObject(hThread, 10000), WAIT_OBJECT_0);
+    ::CloseHandle(hThread);
+    EXPECT_EQ(starting.p->BeginStart(), 0) << "a start began after the wizard had closed";
+}
+
+// A queue that another program has filled refuses posts; the result is posted again until
+// it is delivered, or until the wizard has gone, so the wizard never waits for good.
+int g_nRefusals = 0;
+int g_nPostCalls = 0;
+BOOL WINAPI PostToAFullQueue(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam)
+{
+    ++g_nPostCalls;
+    if (g_nRefusals > 0) {
+        --g_nRefusals;
+        ::SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+        return FALSE;
+    }
+    return ::PostMessageA(hWnd, nMessage, wParam, lParam);
+}
+
+TEST(WizardRun, PostsAgainWhileTheQueueIsFullUntilDeliveredOrClosed)
+{
+    TargetWindow wnd;
+    ASSERT_NE(wnd.Handle(), nullptr);
+    {
+        CWizardRun* pRun = new CWizardRun(wnd.Handle(), &PostToAFullQueue);
+        g_nRefusals = 3;
+        g_nPostCalls = 0;
+        EXPECT_EQ(pRun->Post(kProbe, 9), 1);
+        EXPECT_EQ(g_nPostCalls, 4);
+        EXPECT_TRUE(wnd.TakeProbe(9)) << "the result was lost to a full queue";
+        pRun->Release();
+    }
+    {
+        CWizardRun* pRun = new CWizardRun(wnd.Handle(), &PostToAFullQueue);
+        g_nRefusals = 1000000;
+        HANDLE hThread = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+            return static_cast<DWORD>(static_cast<CWizardRun*>(p)->Post(kProbe, 10));
+        }, pRun, 0, nullptr);
+        ASSERT_NE(hThread, nullptr);
+        EXPECT_EQ(::WaitForSingleObject(hThread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+        pRun->Close();
+        EXPECT_EQ(::WaitForSingleObject(hThread, 5000), WAIT_OBJECT_0) << "still posting after the wizard closed";
+        DWORD nResult = 1;
+        ::GetExitCodeThread(hThread, &nResult);
+        EXPECT_EQ(nResult, 0u);
+        ::CloseHandle(hThread);
+        pRun->Release();
+    }
 }
 
 TEST(WizardRun, SetupPathIsTerminatedAndAnOverlongOneLeavesTheOldPath)
