@@ -2,6 +2,7 @@
 #include "app/InstallToolApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/DllSearch.h"
 #include "wizard/InstallWizardDialog.h"
 
 const char kSingleInstanceMutexName[] = "Norvik_InstallTool64Unique";
@@ -12,7 +13,12 @@ END_MESSAGE_MAP()
 
 CInstallToolApp theApp;
 
-CInstallToolApp::CInstallToolApp() = default;
+// The application object is made while the program starts, before any code of ours that
+// could load a DLL: the earliest moment to close the DLL search.
+CInstallToolApp::CInstallToolApp()
+{
+    RestrictDllSearch();
+}
 
 BOOL CInstallToolApp::InitInstance()
 {
