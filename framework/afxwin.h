@@ -7,9 +7,9 @@
 // CPaintDC, CDataExchange.
 //
 // There is no main message loop: InitInstance returns FALSE and every message is pumped by
-// a modal loop (CDialog::DoModal or a message box). Each modal loop hands every message to
+// a modal loop, CDialog::DoModal's or a message box's. DoModal's loop hands every message to
 // the application's PreTranslateMessage, which walks from the target window up through the
-// framework windows above it.
+// framework windows above it; a message box pumps with the system's own loop, which does not.
 #ifndef AFXWIN_H
 #define AFXWIN_H
 
@@ -34,21 +34,15 @@ class CString {
 public:
     CString() = default;
     CString(const char* psz) { Assign(psz); }
-    CString(const CString& other) { Assign(other); }
+    CString(const CString&) = delete;
     ~CString();
     CString& operator=(const char* psz) { Assign(psz); return *this; }
-    CString& operator=(const CString& other) { Assign(other); return *this; }
+    CString& operator=(const CString&) = delete;
     operator const char*() const { return m_psz != nullptr ? m_psz : ""; }
-    int GetLength() const;
-    BOOL IsEmpty() const { return m_psz == nullptr || m_psz[0] == '\0'; }
-    void Empty() { Assign(""); }
-    bool operator==(const char* psz) const;
-    bool operator!=(const char* psz) const { return !(*this == psz); }
 
     // A zeroed, writable buffer of nMinBufLength characters plus the terminator, replacing
     // the old value; NULL, the old value kept, when there is no memory.
     char* GetBuffer(int nMinBufLength);
-    void ReleaseBuffer() {}
 
 private:
     void Assign(const char* psz);
@@ -173,8 +167,6 @@ public:
 
     CWnd* m_pMainWnd = nullptr;
     HANDLE m_hThread = nullptr;
-    DWORD m_nThreadID = 0;
-    BOOL m_bAutoDelete = TRUE;
 
 private:
     static unsigned __stdcall ThreadEntry(void* pThis);
@@ -186,8 +178,8 @@ private:
                                       LPSECURITY_ATTRIBUTES);
 };
 
-// Starts pfnThreadProc(pParam) on a new thread. The thread object deletes itself when the
-// thread ends. NULL when the thread could not be created.
+// Starts pfnThreadProc(pParam) on a new thread, which ends when the function returns. The
+// thread object deletes itself when the thread ends. NULL when the thread could not be created.
 CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
                            int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
                            DWORD dwCreateFlags = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
@@ -199,38 +191,35 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
 // ---------------------------------------------------------------------------------------
 class CWinApp : public CWinThread {
 public:
-    // With no name, the application's name is the program file's name without extension.
-    explicit CWinApp(LPCSTR lpszAppName = nullptr);
+    // The application's name, the caption of its message boxes, is the program file's name
+    // without extension.
+    CWinApp();
     ~CWinApp() override;
 
-    // Runs the program. Returning FALSE ends it; this framework has no main message loop.
+    // Runs the program. Whatever it returns, the program ends then: this framework has no
+    // main message loop.
     virtual BOOL InitInstance();
-    virtual int ExitInstance();
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The framework knows no help file: an application that has one shows it here.
     virtual void WinHelp(DWORD_PTR dwData, UINT nCmd = HELP_CONTEXT);
 
     HICON LoadIcon(UINT nIDResource) const;
     BOOL Enable3dControlsStatic();
-    virtual int DoMessageBox(LPCSTR lpszPrompt, UINT nType, UINT nIDPrompt);
 
-    LPCSTR m_pszAppName = nullptr;
-    HINSTANCE m_hInstance = nullptr;
+    char m_szAppName[MAX_PATH] = {};
 
     afx_msg void OnHelp();
 
     DECLARE_MESSAGE_MAP()
-
-private:
-    char m_szAppName[MAX_PATH] = {};
-    friend int AfxWinMain(HINSTANCE, int);
 };
 
 CWinApp* AfxGetApp();
 CWinThread* AfxGetThread();
 CWnd* AfxGetMainWnd();
-HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
-int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
+// A message box owned by the main window, captioned with the application's name, with the
+// exclamation icon unless nType names another.
+int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);
 // The framework's own failure reports, in Japanese like the rest of the program.
 void AfxReportOutOfMemory();
 void AfxReportInternalFailure();
@@ -249,7 +238,6 @@ public:
     CWnd& operator=(const CWnd&) = delete;
 
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
     // The framework object attached to hWnd, or NULL.
     static CWnd* FromHandlePermanent(HWND hWnd);
@@ -268,18 +256,14 @@ public:
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     void SetWindowText(LPCSTR lpszString);
-    void GetWindowText(CString& rString) const;
     BOOL ShowWindow(int nCmdShow);
     BOOL EnableWindow(BOOL bEnable = TRUE);
-    BOOL IsWindowEnabled() const;
-    BOOL IsWindowVisible() const;
     CWnd* SetFocus();
     CWnd* GetDlgItem(int nID) const;
     BOOL IsIconic() const;
     void GetClientRect(LPRECT lpRect) const;
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     BOOL SetForegroundWindow();
     DWORD GetStyle() const;
     // Centres the window over its owner, or in the primary monitor's work area without one.
@@ -300,7 +284,6 @@ protected:
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-    virtual void PostNcDestroy() {}
     // Default processing of the message being handled now.
     LRESULT Default();
 

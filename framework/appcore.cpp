@@ -15,13 +15,20 @@ HINSTANCE g_hInstance = nullptr;
 DWORD g_tlsThread = ::TlsAlloc();
 
 
-// The program file's full path without its extension, into szPath (MAX_PATH bytes).
-void ModulePathStem(HINSTANCE hInstance, char (&szPath)[MAX_PATH])
+// The program file's name without its folder and extension, into szName.
+void ProgramName(HINSTANCE hInstance, char (&szName)[MAX_PATH])
 {
-    DWORD n = ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
+    char szPath[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
     szPath[n < MAX_PATH ? n : MAX_PATH - 1] = '\0';
-    char* pDot = std::strrchr(szPath, '.');
-    if (pDot != nullptr && std::strchr(pDot, '\\') == nullptr)
+    const char* pName = szPath;
+    for (const char* p = szPath; *p != '\0'; p = ::CharNextA(p)) {
+        if (*p == '\\' || *p == '/' || *p == ':')
+            pName = p + 1;
+    }
+    ::lstrcpynA(szName, pName, MAX_PATH);
+    char* pDot = std::strrchr(szName, '.');
+    if (pDot != nullptr)
         *pDot = '\0';
 }
 
@@ -72,7 +79,6 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPri
         return nullptr;
     }
     pThread->m_hThread = reinterpret_cast<HANDLE>(hThread);
-    pThread->m_nThreadID = nThreadID;
     ::SetThreadPriority(pThread->m_hThread, nPriority);
     if (!(dwCreateFlags & CREATE_SUSPENDED))
         ::ResumeThread(pThread->m_hThread);
@@ -83,7 +89,7 @@ void AfxEndThread(UINT nExitCode, BOOL bDelete)
 {
     CWinThread* pThread = static_cast<CWinThread*>(::TlsGetValue(g_tlsThread));
     ::TlsSetValue(g_tlsThread, nullptr);
-    if (pThread != nullptr && bDelete && pThread->m_bAutoDelete)
+    if (pThread != nullptr && bDelete)
         delete pThread;
     ::_endthreadex(nExitCode);
     for (;;) {
@@ -96,12 +102,8 @@ void AfxEndThread(UINT nExitCode, BOOL bDelete)
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
-CWinApp::CWinApp(LPCSTR lpszAppName)
+CWinApp::CWinApp()
 {
-    if (lpszAppName != nullptr) {
-        ::lstrcpynA(m_szAppName, lpszAppName, sizeof(m_szAppName));
-        m_pszAppName = m_szAppName;
-    }
     g_pApp = this;
 }
 
@@ -112,7 +114,6 @@ CWinApp::~CWinApp()
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
-int CWinApp::ExitInstance() { return 0; }
 
 BOOL CWinApp::PreTranslateMessage(MSG* pMsg)
 {
@@ -124,16 +125,8 @@ void CWinApp::OnHelp()
     WinHelp(0, HELP_FINDER);
 }
 
-void CWinApp::WinHelp(DWORD_PTR dwData, UINT nCmd)
+void CWinApp::WinHelp(DWORD_PTR /*dwData*/, UINT /*nCmd*/)
 {
-    // The help file, if any, lies beside the program under its name.
-    char szHelpFile[MAX_PATH + 4];
-    char szStem[MAX_PATH];
-    ModulePathStem(m_hInstance, szStem);
-    std::memcpy(szHelpFile, szStem, std::strlen(szStem));
-    std::memcpy(szHelpFile + std::strlen(szStem), ".HLP", 5);
-    CWnd* pMainWnd = AfxGetMainWnd();
-    ::WinHelpA(pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr, szHelpFile, nCmd, dwData);
 }
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const
@@ -147,22 +140,12 @@ BOOL CWinApp::Enable3dControlsStatic()
     return TRUE;
 }
 
-int CWinApp::DoMessageBox(LPCSTR lpszPrompt, UINT nType, UINT /*nIDPrompt*/)
-{
-    if ((nType & MB_ICONMASK) == 0)
-        nType |= MB_ICONEXCLAMATION;
-    CWnd* pMainWnd = AfxGetMainWnd();
-    HWND hWndOwner = pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr;
-    return ::MessageBoxA(hWndOwner, lpszPrompt, m_pszAppName, nType);
-}
-
 CWinApp* AfxGetApp() { return g_pApp; }
 CWinThread* AfxGetThread()
 {
     CWinThread* pThread = static_cast<CWinThread*>(::TlsGetValue(g_tlsThread));
     return pThread != nullptr ? pThread : g_pApp;
 }
-HINSTANCE AfxGetInstanceHandle() { return g_hInstance; }
 HINSTANCE AfxGetResourceHandle() { return g_hInstance; }
 
 CWnd* AfxGetMainWnd()
@@ -171,12 +154,14 @@ CWnd* AfxGetMainWnd()
     return pThread != nullptr ? pThread->m_pMainWnd : nullptr;
 }
 
-int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT nIDHelp)
+int AfxMessageBox(LPCSTR lpszText, UINT nType)
 {
+    if ((nType & MB_ICONMASK) == 0)
+        nType |= MB_ICONEXCLAMATION;
     CWinApp* pApp = AfxGetApp();
-    if (pApp != nullptr)
-        return pApp->DoMessageBox(lpszText, nType, nIDHelp);
-    return ::MessageBoxA(nullptr, lpszText, nullptr, nType | MB_ICONEXCLAMATION);
+    CWnd* pMainWnd = AfxGetMainWnd();
+    return ::MessageBoxA(pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr, lpszText,
+                         pApp != nullptr ? pApp->m_szAppName : nullptr, nType);
 }
 
 void AfxReportOutOfMemory()
@@ -212,25 +197,12 @@ int AfxWinMain(HINSTANCE hInstance, int /*nCmdShow*/)
     CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr)
         return -1;
-    pApp->m_hInstance = hInstance;
-    if (pApp->m_pszAppName == nullptr) {
-        // The program file's name without folder and extension.
-        char szStem[MAX_PATH];
-        ModulePathStem(hInstance, szStem);
-        const char* pName = szStem;
-        for (const char* p = szStem; *p != '\0'; p = ::CharNextA(p)) {
-            if (*p == '\\' || *p == '/' || *p == ':')
-                pName = p + 1;
-        }
-        ::lstrcpynA(pApp->m_szAppName, pName, sizeof(pApp->m_szAppName));
-        pApp->m_pszAppName = pApp->m_szAppName;
-    }
-    pApp->m_nThreadID = ::GetCurrentThreadId();
+    ProgramName(hInstance, pApp->m_szAppName);
 
     // Programs on this framework run their windows modally inside InitInstance; there is no
     // main message loop, whatever InitInstance returns.
     pApp->InitInstance();
-    return pApp->ExitInstance();
+    return 0;
 }
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpCmdLine*/, int nCmdShow)

@@ -24,16 +24,6 @@ void CString::Assign(const char* psz)
     m_psz = pNew;
 }
 
-int CString::GetLength() const
-{
-    return m_psz != nullptr ? static_cast<int>(std::strlen(m_psz)) : 0;
-}
-
-bool CString::operator==(const char* psz) const
-{
-    return std::strcmp(*this, psz != nullptr ? psz : "") == 0;
-}
-
 char* CString::GetBuffer(int nMinBufLength)
 {
     if (nMinBufLength < 0)

@@ -197,7 +197,6 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         CWinApp* pApp = AfxGetApp();
         if (pApp != nullptr && pApp->m_pMainWnd == pWnd)
             pApp->m_pMainWnd = nullptr;
-        pWnd->PostNcDestroy();
     }
     return lResult;
 }
@@ -284,15 +283,8 @@ void CWnd::SetWindowText(LPCSTR lpszString)
     ::SetWindowTextA(m_hWnd, lpszString);
 }
 
-void CWnd::GetWindowText(CString& rString) const
-{
-    ReadWindowText(m_hWnd, rString);
-}
-
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
 BOOL CWnd::EnableWindow(BOOL bEnable) { return ::EnableWindow(m_hWnd, bEnable); }
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 CWnd* CWnd::GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
@@ -304,11 +296,6 @@ DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_h
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
-}
-
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
 }
 
 BOOL CWnd::DestroyWindow()
