@@ -1,12 +1,11 @@
 // The disc search worker: finds the add-on's setup program on a CD-ROM drive.
-#include "afxwin.h"
+#include "wizard/Workers.h"
 
 #include <cstring>
 
 #include "probes/FileHelpers.h"
-#include "wizard/InstallWizardDialog.h"
+#include "probes/PathRules.h"
 #include "wizard/WorkerRules.h"
-#include "wizard/Workers.h"
 
 namespace {
 
@@ -19,8 +18,8 @@ WPARAM SearchDiscs(CWizardRun* pRun)
     if (pRun->m_bCancel.load(std::memory_order_relaxed))
         return 0;
 
-    char szCandidate[1024] = {};
-    char szDrives[1024] = {};
+    char szCandidate[kProbePathSize] = {};
+    char szDrives[kProbePathSize] = {};
     // Read once: a drive added during the search is not searched. A result that does not
     // fit would leave the list unfilled; with at most 26 drives it never happens.
     const DWORD nChars = ::GetLogicalDriveStringsA(sizeof(szDrives), szDrives);
@@ -45,20 +44,11 @@ WPARAM SearchDiscs(CWizardRun* pRun)
 
 }  // namespace
 
-void WaitForPaint(CWizardRun* pRun)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (pRun->m_bPainted.load(std::memory_order_relaxed))
-            return;
-        ::Sleep(1);
-    }
-}
-
 UINT __cdecl DiscSearchThreadProc(LPVOID pParam)
 {
     CWizardRun* pRun = static_cast<CWizardRun*>(pParam);
-    WaitForPaint(pRun);
+    pRun->WaitForPaint();
     pRun->Post(WM_DISC_SEARCH_DONE, SearchDiscs(pRun));
     pRun->Release();
-    AfxEndThread(0, TRUE);
+    return 0;
 }

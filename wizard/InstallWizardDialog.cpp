@@ -152,9 +152,7 @@ BOOL CInstallWizardDialog::ResetRunState()
 {
     ReleaseMenuExitMutex();
     m_hMenuExitMutex = nullptr;
-    m_pRun->ClearSetupPath();
-    m_pRun->m_bPainted = 0;
-    m_pRun->m_bCancel = 0;
+    m_pRun->Reset();
     return TRUE;
 }
 
@@ -201,31 +199,12 @@ void CInstallWizardDialog::OnDestroy()
 
 BOOL CInstallWizardDialog::StartDiscSearch()
 {
-    if (m_pRun == nullptr)
-        return FALSE;
-    m_pRun->ClearSetupPath();
-    m_pRun->m_bCancel = 0;
-    m_pRun->m_bPainted = 0;
-    m_pRun->AddRef();
-    if (AfxBeginThread(DiscSearchThreadProc, m_pRun) == nullptr) {
-        m_pRun->Release();
-        return FALSE;
-    }
-    return TRUE;
+    return m_pRun != nullptr && m_pRun->StartWorker(DiscSearchThreadProc, TRUE);
 }
 
 BOOL CInstallWizardDialog::StartInstaller()
 {
-    if (m_pRun == nullptr)
-        return FALSE;
-    m_pRun->m_bCancel = 0;
-    m_pRun->m_bPainted = 0;
-    m_pRun->AddRef();
-    if (AfxBeginThread(InstallerThreadProc, m_pRun) == nullptr) {
-        m_pRun->Release();
-        return FALSE;
-    }
-    return TRUE;
+    return m_pRun != nullptr && m_pRun->StartWorker(InstallerThreadProc, FALSE);
 }
 
 void CInstallWizardDialog::OnOK()

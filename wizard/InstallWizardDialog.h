@@ -13,11 +13,6 @@
 #include "wizard/WizardPresentation.h"
 #include "wizard/WizardRun.h"
 
-// Results of the workers, and the status that other programs may send. lParam is unused.
-#define WM_DISC_SEARCH_DONE (WM_APP + 100)  // wParam 1: setup program found
-#define WM_INSTALL_DONE (WM_APP + 101)      // wParam 1: it ran and the clean-up is done
-#define WM_EXTERNAL_STATUS (WM_APP + 102)   // wParam 1: follow the installer; 0: hold
-
 // Held from Next on Welcome until the installation reports or the user goes back.
 extern const char kMenuExitMutexName[];
 

@@ -1,12 +1,11 @@
 // The installer worker: runs the setup program, waits for it, removes its two shortcuts.
-#include "afxwin.h"
+#include "wizard/Workers.h"
 
 #include <cstring>
 
 #include "probes/FileHelpers.h"
-#include "wizard/InstallWizardDialog.h"
+#include "probes/PathRules.h"
 #include "wizard/WorkerRules.h"
-#include "wizard/Workers.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ void LookUpFolder(char* pszFolder, int nFolder)
 // runs while the wizard is known to be open.
 int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
 {
-    char szPath[1024] = {};
+    char szPath[kProbePathSize] = {};
     if (!FindShortcut(location, szPath, &LookUpFolder, &IsPlainFile))
         return 0;
     HANDLE hFile = OpenFileToDelete(szPath);
@@ -93,7 +92,7 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
 
 int RunSetupAndCleanUp(CWizardRun* pRun)
 {
-    char szSetupPath[260];
+    char szSetupPath[kSetupPathSize];
     pRun->CopySetupPath(szSetupPath, sizeof(szSetupPath));
     char szCommandLine[1] = "";  // an empty command line, which CreateProcessA may write to
     if (!RunProcessAndWait(szSetupPath, szCommandLine, pRun))
@@ -107,7 +106,7 @@ int RunSetupAndCleanUp(CWizardRun* pRun)
 UINT __cdecl InstallerThreadProc(LPVOID pParam)
 {
     CWizardRun* pRun = static_cast<CWizardRun*>(pParam);
-    WaitForPaint(pRun);
+    pRun->WaitForPaint();
     if (RunSetupAndCleanUp(pRun)) {
         ::Sleep(kReportDelay);
         pRun->Post(WM_INSTALL_DONE, 1);
@@ -115,5 +114,5 @@ UINT __cdecl InstallerThreadProc(LPVOID pParam)
         pRun->Post(WM_INSTALL_DONE, 0);
     }
     pRun->Release();
-    AfxEndThread(0, TRUE);
+    return 0;
 }

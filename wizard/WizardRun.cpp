@@ -1,7 +1,9 @@
-// Data shared by the wizard and its workers.
+// Data shared by the wizard and its workers, and the start of a worker.
 #include "wizard/WizardRun.h"
 
 #include <cstring>
+
+#include "afxwin.h"
 
 namespace {
 
@@ -37,6 +39,36 @@ void CWizardRun::ClearSetupPath()
     ::EnterCriticalSection(&m_lock);
     std::memset(m_szSetupPath, 0, sizeof(m_szSetupPath));
     ::LeaveCriticalSection(&m_lock);
+}
+
+void CWizardRun::Reset()
+{
+    ClearSetupPath();
+    m_bPainted = 0;
+    m_bCancel = 0;
+}
+
+int CWizardRun::StartWorker(WorkerFn pfnWorker, BOOL bNewSearch)
+{
+    if (bNewSearch)
+        ClearSetupPath();
+    m_bCancel = 0;
+    m_bPainted = 0;
+    AddRef();
+    if (AfxBeginThread(pfnWorker, this) == nullptr) {
+        Release();
+        return 0;
+    }
+    return 1;
+}
+
+void CWizardRun::WaitForPaint()
+{
+    for (int i = 0; i < 500; ++i) {
+        if (m_bPainted.load(std::memory_order_relaxed))
+            return;
+        ::Sleep(1);
+    }
 }
 
 int CWizardRun::StoreSetupPath(const char* pszPath)

@@ -1,7 +1,9 @@
 // Classes: CWizardRun
 //
-// The data of one wizard run that the dialog shares with its worker threads: the two flags,
-// the setup program's path and the window that results are posted to.
+// The contract between the wizard and its two workers: the messages they post, and the data
+// of one run that the dialog shares with them (the two flags, the setup program's path, the
+// window that results are posted to), with the start of a worker and its wait for the paint.
+// The workers know the wizard only through this.
 //
 // Why a worker can never touch freed memory or a dead window: the dialog and every worker
 // each hold a reference, and the block is freed only by the last one to let go, so it
@@ -19,10 +21,20 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
+
+// Results of the workers, and the status that other programs may send. lParam is unused.
+#define WM_DISC_SEARCH_DONE (WM_APP + 100)  // wParam 1: setup program found
+#define WM_INSTALL_DONE (WM_APP + 101)      // wParam 1: it ran and the clean-up is done
+#define WM_EXTERNAL_STATUS (WM_APP + 102)   // wParam 1: follow the installer; 0: hold
+
+// Bytes of the setup program's path, from the search that finds it to its start.
+inline constexpr size_t kSetupPathSize = 260;
 
 class CWizardRun {
 public:
     typedef BOOL(WINAPI* PostFn)(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
+    typedef UINT(__cdecl* WorkerFn)(LPVOID pRun);
 
     // A new block for the dialog window hWnd, with one reference: the dialog's. Results are
     // posted with pfnPost.
@@ -36,6 +48,17 @@ public:
     // being atomic, they are re-read at every test.
     std::atomic<LONG> m_bPainted{0};  // the dialog has painted since the worker started
     std::atomic<LONG> m_bCancel{0};   // the user asked the disc search to stop
+
+    // A run with nothing found yet: the path and both flags cleared.
+    void Reset();
+    // Starts pfnWorker on a thread of its own with this block and a reference for it; the
+    // flags (and, for a new search, the path) are cleared before the thread exists, so it
+    // never sees a value left from an earlier worker. 0, nothing started, when the thread
+    // could not be made.
+    int StartWorker(WorkerFn pfnWorker, BOOL bNewSearch);
+    // In the worker: waits, at most 500 times 1 ms, until the wizard has painted the step
+    // that started it.
+    void WaitForPaint();
 
     // The setup program's path: all zero when none is known.
     void ClearSetupPath();
@@ -75,7 +98,7 @@ private:
     std::atomic<LONG> m_bClosed{0};
     HWND m_hWnd;
     PostFn m_pfnPost;
-    char m_szSetupPath[260] = {};
+    char m_szSetupPath[kSetupPathSize] = {};
 };
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "probes/PathRules.h"
+
 const char kDiscFolder[] = "\\Nor-vikライブラリー3";
 const char kSetupProgramName[] = "Setup.exe";
 
@@ -12,7 +14,6 @@ const ShortcutLocation kProgramsShortcut = { 23, 2, "\\TALMO Nor-vikライブラ
 
 namespace {
 
-const size_t kPathSize = 1024;
 
 // Appends pszText to the string in pszPath (cbPath bytes). 0 when it does not fit.
 int AppendText(char* pszPath, size_t cbPath, const char* pszText)
@@ -26,12 +27,12 @@ int AppendText(char* pszPath, size_t cbPath, const char* pszText)
 }
 
 // 1 when the folder nFolder holds the shortcut, its path then in szPath.
-int ProbeFolder(char (&szPath)[kPathSize], int nFolder, const char* pszText,
+int ProbeFolder(char (&szPath)[kProbePathSize], int nFolder, const char* pszText,
                 FolderLookupFn pfnLookup, FileTestFn pfnIsFile)
 {
     pfnLookup(szPath, nFolder);
-    szPath[kPathSize - 1] = '\0';
-    return szPath[0] != '\0' && AppendText(szPath, kPathSize, pszText) && pfnIsFile(szPath);
+    szPath[kProbePathSize - 1] = '\0';
+    return szPath[0] != '\0' && AppendText(szPath, kProbePathSize, pszText) && pfnIsFile(szPath);
 }
 
 }  // namespace
@@ -58,7 +59,7 @@ int FindShortcut(const ShortcutLocation& location, char* pszDest,
 {
     if (pszDest == nullptr)
         return 0;
-    char szPath[kPathSize] = {};
+    char szPath[kProbePathSize] = {};
     if (ProbeFolder(szPath, location.nFirstFolder, location.pszText, pfnLookup, pfnIsFile)
         || ProbeFolder(szPath, location.nSecondFolder, location.pszText, pfnLookup, pfnIsFile)) {
         std::memcpy(pszDest, szPath, std::strlen(szPath) + 1);

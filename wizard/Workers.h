@@ -1,6 +1,6 @@
 // The wizard's two worker threads and the installer's operations. A worker receives the
-// run's shared block (CWizardRun) with a reference of its own, which it gives up before
-// it ends.
+// run's shared block (CWizardRun) with a reference of its own, which it gives up before it
+// returns; returning ends its thread.
 #ifndef WIZARD_WORKERS_H
 #define WIZARD_WORKERS_H
 
@@ -11,9 +11,6 @@ UINT __cdecl DiscSearchThreadProc(LPVOID pParam);
 
 // Runs the setup program found by the search, waits for it, deletes its two shortcuts.
 UINT __cdecl InstallerThreadProc(LPVOID pParam);
-
-// Waits, at most 500 times 1 ms, until the wizard has painted the step that started us.
-void WaitForPaint(CWizardRun* pRun);
 
 // 1 when the setup program ran to its end and the clean-up was done (or the wizard closed
 // meanwhile, so the clean-up was skipped); 0 when it could not be started.
