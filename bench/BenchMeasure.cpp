@@ -27,10 +27,14 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedTexts.h"
+#include "Expectations.h"
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 
 using namespace driver;
+using namespace machine;
+using fakesetup::ReadKeyValues;
 
 namespace {
 

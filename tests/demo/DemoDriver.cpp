@@ -3,9 +3,9 @@
 //   DemoDriver headless <run folder> [--slow]   drives every step by itself
 //   DemoDriver interactive                      starts the wizard and waits for the user
 //
-// The machine: the library installed (App Paths in both registry views, its folder, the driver
-// file, CommonFilesDir of the 32-bit view as REG_SZ), and the add-on disc in D: (headless: put
-// in while the search runs, so that the searching step stays on screen long enough).
+// The machine (harness/machine): the library installed (App Paths and CommonFilesDir in both
+// registry views, its folder, the driver file), and the add-on disc in D: (headless: put in
+// while the search runs, so that the searching step stays on screen long enough).
 //
 // Lines on stdout tell the script what to do:
 //   SHOT <name> <left> <top> <right> <bottom>  take the picture, cropped to this rectangle of
@@ -23,30 +23,35 @@
 #include <string>
 #include <vector>
 
+#include "Expectations.h"
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 
 using namespace driver;
+using namespace machine;
+using expected::kVersionBoxCaption;
+using fakesetup::SetupRun;
 
 namespace {
 
-// First lines of the texts that tell the steps apart (the wizard's own wording).
+// The steps the demo shows, by the text that tells each apart.
 struct Step {
     const char* name;
-    const char* firstLine;
+    const char* text;
 };
-const Step kLibraryMissing = { "LibraryMissing", "64bit版対応のNor-vikライブラリーがインストールされていません。" };
-const Step kWelcome = { "Welcome", "CD-ROM版追加コンテンツを Windows Vista/Windows 7 の64bit版で" };
-const Step kInsertDisc = { "InsertDisc", "追加コンテンツのCD-ROMをCD-ROMドライブへセットしてください。" };
-const Step kSearchingDisc = { "SearchingDisc", "追加コンテンツのCD-ROMを検索中です。" };
-const Step kDiscNotFound = { "DiscNotFound", "追加コンテンツのCD-ROMが見つかりませんでした。" };
-const Step kReadyToInstall = { "ReadyToInstall", "インストールを行います。画面の指示に従って操作を行ってください。" };
-const Step kFollowInstaller = { "FollowInstaller", "画面の指示に従って操作を行ってください。" };
+const Step kLibraryMissing = { "LibraryMissing", expected::kLibraryMissingText };
+const Step kWelcome = { "Welcome", expected::kWelcomeText };
+const Step kInsertDisc = { "InsertDisc", expected::kInsertDiscText };
+const Step kSearchingDisc = { "SearchingDisc", expected::kSearchingDiscText };
+const Step kDiscNotFound = { "DiscNotFound", expected::kDiscNotFoundText };
+const Step kReadyToInstall = { "ReadyToInstall", expected::kReadyToInstallText };
+const Step kFollowInstaller = { "FollowInstaller", expected::kFollowInstallerText };
 const Step* const kSteps[] = { &kLibraryMissing, &kWelcome, &kInsertDisc, &kSearchingDisc,
                                &kDiscNotFound, &kReadyToInstall, &kFollowInstaller };
 
-const char kVersionBoxCaption[] = "バージョン情報";
+// The stand-in setup program's window class (FakeSetup.cpp).
 const char kSetupWindowClass[] = "FakeSetupWindow";
-const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // Bounds of every wait; --slow (the i686 build under qemu) stretches them.
 DWORD g_scale = 1;
@@ -79,28 +84,14 @@ void Say(const char* kind, const char* format, ...)
     ::ExitProcess(1);
 }
 
-std::string FirstLine(const std::string& text)
-{
-    return text.substr(0, text.find('\n'));
-}
-
-std::string ShownFirstLine(HWND wizard)
-{
-    const ControlState main = ReadControl(wizard, kMain);
-    if (main.visible)
-        return FirstLine(main.text);
-    const ControlState intro = ReadControl(wizard, kIntro);
-    return intro.visible ? FirstLine(intro.text) : std::string();
-}
-
 // The step's name for a failure message (the texts themselves are Shift-JIS).
 const char* NameOfShown(HWND wizard)
 {
     if (!::IsWindow(wizard))
         return "no wizard at all";
-    const std::string line = ShownFirstLine(wizard);
+    const std::string shown = ShownText(wizard);
     for (const Step* step : kSteps) {
-        if (line == step->firstLine)
+        if (shown == step->text)
             return step->name;
     }
     return "an unknown text";
@@ -108,7 +99,7 @@ const char* NameOfShown(HWND wizard)
 
 void ExpectStep(HWND wizard, const Step& step, DWORD ms)
 {
-    if (!WaitFor([&] { return ::IsWindow(wizard) && ShownFirstLine(wizard) == step.firstLine; }, ms))
+    if (!WaitForMainText(wizard, step.text, ms))
         Fail("the wizard did not show %s within %lu s (it shows %s)", step.name, ms / 1000, NameOfShown(wizard));
 }
 
@@ -180,38 +171,20 @@ HWND SetupWindow()
     return h != nullptr && ::IsWindowVisible(h) ? h : nullptr;
 }
 
-// The machine the demo shows: everything stays until the prefix is thrown away.
+// The machine the demo shows (the release's 32-bit registry view included): everything
+// stays until the prefix is thrown away.
 struct DemoMachine {
     LibraryInstallation library;
-    // Wine leaves this value of the 32-bit view an unexpanded REG_EXPAND_SZ; Windows has it
-    // expanded, and the 32-bit release derives the driver's folder from it.
-    RegistryValueGuard commonFiles32{ HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", KEY_WOW64_32KEY };
     DiscDrive driveD{ 'D' }, driveE{ 'E' };
     ShortcutFiles shortcuts;
-    DemoMachine() { commonFiles32.SetString("C:\\Program Files (x86)\\Common Files"); }
 };
 
-std::string Joined(const std::string& a, const std::string& b)
+// What the setup program is told besides its log: show its window, leave the two shortcuts.
+fakesetup::Environment SetupEnv()
 {
-    return a + "|" + b;
-}
-
-// What the setup program is told: show its window, leave the two shortcuts, log what it did.
-std::vector<std::pair<std::string, std::string>> SetupEnv(const std::string& log)
-{
-    ::DeleteFileA(log.c_str());
     return { { "FAKESETUP_WINDOW", "1" },
-             { "FAKESETUP_LOG", log },
-             { "FAKESETUP_CREATE", Joined(ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop),
-                                          ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms)) } };
-}
-
-int CreatedCount(const std::string& log)
-{
-    int n = 0;
-    for (const auto& kv : ReadKeyValues(log))
-        n += kv.first == "created";
-    return n;
+             { "FAKESETUP_CREATE", ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop) + "|" +
+                                       ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms) } };
 }
 
 void StartTool(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env)
@@ -226,7 +199,7 @@ HWND WaitForWizard(ToolProcess& tool)
     if (wizard == nullptr) {
         if (!tool.IsRunning())
             Fail("the program ended without showing the wizard");
-        Fail("no window \"Brelquin\" appeared within %lu s", Ms(kStartMs) / 1000);
+        Fail("no window \"%s\" appeared within %lu s", expected::kWizardCaption, Ms(kStartMs) / 1000);
     }
     return wizard;
 }
@@ -240,15 +213,11 @@ void EndAndWait(ToolProcess& tool, HWND wizard)
 
 void HappyPath(DemoMachine& machine)
 {
-    const std::string log = TempFilePath("demo-setup.log");
-    const std::string go = TempFilePath("demo-setup.go");
-    ::DeleteFileA(go.c_str());
-    auto env = SetupEnv(log);
     // The stand-in stays until the picture of it is taken.
-    env.push_back({ "FAKESETUP_WAIT_FILE", go });
+    SetupRun setupRun("demo");
 
     ToolProcess tool;
-    StartTool(tool, env);
+    StartTool(tool, setupRun.EnvHeld(SetupEnv()));
     HWND wizard = WaitForWizard(tool);
     ExpectStep(wizard, kWelcome, Ms(kStepMs));
     Shot("01-welcome", { wizard });
@@ -285,13 +254,11 @@ void HappyPath(DemoMachine& machine)
     Shot("05-follow-installer", { wizard, setup });
 
     // Let the stand-in finish: it leaves the shortcuts, the wizard deletes them and closes.
-    HANDLE h = ::CreateFileA(go.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE)
-        ::CloseHandle(h);
+    setupRun.ReleaseWaitFile();
     DWORD exitCode = 0;
     if (!tool.WaitForExit(Ms(kSearchMs), &exitCode))
         Fail("the wizard did not close after the setup program ended (it shows %s)", NameOfShown(wizard));
-    const int created = CreatedCount(log);
+    const int created = setupRun.Count("created");
     if (created != 2)
         Fail("the setup program made %d of its 2 shortcuts", created);
     if (ShortcutFiles::Exists(ShortcutFiles::CommonDesktop) || ShortcutFiles::Exists(ShortcutFiles::CommonPrograms))
@@ -345,7 +312,6 @@ int Headless(const char* runFolder)
     HappyPath(machine);
     machine.driveD.Empty();
     VersionBoxAndDiscNotFound();
-    // Last: the library's registration does not come back after NoLibrary.
     LibraryMissing();
     Say("DONE", "all steps shown");
     return 0;
@@ -355,17 +321,17 @@ int Interactive()
 {
     DemoMachine machine;
     machine.driveD.InsertAddOnDisc();
-    const std::string log = TempFilePath("demo-setup.log");
-    auto env = SetupEnv(log);
+    SetupRun setup("demo");
+    auto env = SetupEnv();
     // Long enough to see the setup program's window.
     env.push_back({ "FAKESETUP_SLEEP_MS", "4000" });
     ToolProcess tool;
-    StartTool(tool, env);
+    StartTool(tool, setup.Env(env));
     WaitForWizard(tool);
     Say("INFO", "the wizard is open: click through it (the disc is in D:), or End to stop");
     DWORD exitCode = 0;
     tool.WaitForExit(INFINITE, &exitCode);
-    if (CreatedCount(log) > 0) {
+    if (setup.Has("created")) {
         const bool left = ShortcutFiles::Exists(ShortcutFiles::CommonDesktop)
                           || ShortcutFiles::Exists(ShortcutFiles::CommonPrograms);
         Say("INFO", "the setup program ran; its shortcuts are %s", left ? "STILL THERE" : "gone");

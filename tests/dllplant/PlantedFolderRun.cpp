@@ -5,10 +5,15 @@
 
 #include <cstdio>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 TEST(PlantedFolder, WholeRunWithVersionBoxAndSetupProgram)
@@ -29,7 +34,7 @@ TEST(PlantedFolder, WholeRunWithVersionBoxAndSetupProgram)
 
     // The version box too, so that every window the program can show is in the trace.
     PressKey(wizard, VK_F5);
-    HWND box = tool.WaitForWindow("バージョン情報", 5000);
+    HWND box = tool.WaitForWindow(kVersionBoxCaption, 5000);
     ASSERT_NE(box, nullptr) << "no version box after F5";
     Click(box, IDOK);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 5000));

@@ -6,10 +6,15 @@
 #include <fstream>
 #include <string>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {
@@ -51,10 +56,7 @@ TEST(ReleaseOnI686, WholeRunRemovesTheShortcutsAndEnds)
     if (!CanRunI386())
         GTEST_SKIP() << "i686 smoke skipped: no enabled qemu-i386 entry in /proc/sys/fs/binfmt_misc";
 
-    // Wine may keep the 32-bit value unexpanded ("%SystemDrive%\..."); Windows has a plain path.
-    RegistryValueGuard commonFiles(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                                   "CommonFilesDir", KEY_WOW64_32KEY);
-    commonFiles.SetString("C:\\Program Files (x86)\\Common Files");
+    // Both registry views, the 32-bit CommonFilesDir (which Wine may leave unexpanded) included.
     LibraryInstallation library;
     ShortcutFiles shortcuts;
     DiscDrive d('D'), e('E');

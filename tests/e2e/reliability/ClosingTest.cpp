@@ -7,12 +7,17 @@
 
 #include <cstdio>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WizardSteps.h"
 #include "WorkerSteps.h"
 #include "ReliabilitySteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {

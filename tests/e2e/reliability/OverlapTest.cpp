@@ -2,12 +2,17 @@
 // both installer runs must then finish side by side, and the program end without a crash.
 #include <gtest/gtest.h>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WizardSteps.h"
 #include "WorkerSteps.h"
 #include "ReliabilitySteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {
@@ -55,13 +60,8 @@ TEST(Overlap, TwoSearchesThenTwoInstallerRunsSideBySideEndCleanly)
     DWORD code = 1;
     ASSERT_TRUE(tool.WaitForExit(15000, &code)) << "shown: " << ShownText(wizard);
     EXPECT_EQ(code, 0u) << "exit code 0x" << std::hex << code;
-    int ended = 0;
-    EXPECT_TRUE(WaitFor([&] {
-        ended = 0;
-        for (const auto& kv : ReadKeyValues(run.LogPath()))
-            ended += kv.first == "end_ms" ? 1 : 0;
-        return ended == 2;
-    }, 10000)) << ended << " of 2 setup programs ended";
+    EXPECT_TRUE(WaitFor([&] { return run.Count("end_ms") == 2; }, 10000))
+        << run.Count("end_ms") << " of 2 setup programs ended";
     EXPECT_FALSE(MutexExists(kMenuExitMutex));
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "Expectations.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 
 // Settings for the program under test, and only it, in force while a WatchedProgram lives:
@@ -27,7 +29,7 @@ public:
         // FLG_HEAP_ENABLE_TAIL_CHECK, FLG_HEAP_ENABLE_FREE_CHECK, FLG_HEAP_VALIDATE_PARAMETERS; Wine
         // reads only a DWORD here.
         const DWORD checks = 0x10 | 0x20 | 0x40;
-        ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, IfeoKey().c_str(), "GlobalFlag", REG_DWORD, &checks, sizeof(checks));
+        m_globalFlag.Set(REG_DWORD, std::string(reinterpret_cast<const char*>(&checks), sizeof(checks)));
         m_managed.SetString("N");
     }
 
@@ -43,8 +45,8 @@ private:
     }
 
     // Both put back as they were when this goes away.
-    driver::RegistryValueGuard m_globalFlag{ HKEY_LOCAL_MACHINE, IfeoKey(), "GlobalFlag" };
-    driver::RegistryValueGuard m_managed{ HKEY_CURRENT_USER,
+    machine::RegistryValueGuard m_globalFlag{ HKEY_LOCAL_MACHINE, IfeoKey(), "GlobalFlag" };
+    machine::RegistryValueGuard m_managed{ HKEY_CURRENT_USER,
                                           "Software\\Wine\\AppDefaults\\" + ExeName() + "\\X11 Driver", "Managed" };
 };
 
@@ -57,8 +59,7 @@ public:
     // Out at first.
     SwitchedDisc()
     {
-        const std::string setup = m_drive.SetupPath();  // "D:\<folder>\Setup.exe"
-        m_in = m_drive.Root() + setup.substr(3, setup.find_last_of('\\') - 3);
+        m_in = m_drive.Root() + expected::kDiscFolder;
         m_out = m_drive.Root() + "out";
         m_drive.InsertAddOnDisc();
         Remove();
@@ -67,7 +68,7 @@ public:
     void Remove() { ::MoveFileA(m_in.c_str(), m_out.c_str()); }
 
 private:
-    driver::DiscDrive m_drive{ 'D' };
+    machine::DiscDrive m_drive{ 'D' };
     std::string m_in, m_out;
 };
 
@@ -82,7 +83,7 @@ inline std::vector<DWORD> SetupProcesses(DWORD parent = 0)
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
-        if (::lstrcmpiA(entry.szExeFile, "Setup.exe") == 0 && (parent == 0 || entry.th32ParentProcessID == parent))
+        if (::lstrcmpiA(entry.szExeFile, expected::kSetupFileName) == 0 && (parent == 0 || entry.th32ParentProcessID == parent))
             found.push_back(entry.th32ProcessID);
     }
     ::CloseHandle(snapshot);

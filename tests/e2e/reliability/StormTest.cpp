@@ -15,11 +15,17 @@
 #include <random>
 #include <sstream>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
+#include "ToolDriver.h"
 #include "WizardSteps.h"
 #include "WorkerSteps.h"
 #include "ReliabilitySteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace wizard_test;
 
 namespace {
@@ -71,15 +77,15 @@ std::string FieldProblems(const WizardView& view)
         out << "main text not in the table (" << view.main.text.size() << " bytes)\n";
     if (!view.intro.text.empty() && view.intro.text != kWelcome.introText)
         out << "intro text not in the table (" << view.intro.text.size() << " bytes)\n";
-    if (view.back.text != "戻る")
+    if (view.back.text != kBackCaption)
         out << "Back caption wrong\n";
-    if (view.next.text != "次へ")
+    if (view.next.text != kNextCaption)
         out << "Next caption wrong\n";
-    if (view.end.text != "終了" && view.end.text != "中止")
+    if (view.end.text != kEndCaption && view.end.text != kAbortCaption)
         out << "End caption wrong\n";
     if (view.radio.visible)
-        out << "control 1001 visible\n";
-    if (view.caption != "Brelquin")
+        out << "radio button visible\n";
+    if (view.caption != kWizardCaption)
         out << "window caption wrong\n";
     return out.str();
 }
@@ -363,14 +369,6 @@ private:
     std::map<std::string, int> m_seen;
 };
 
-int CountKey(const steps::SetupRun& run, const char* key)
-{
-    int n = 0;
-    for (const auto& kv : ReadKeyValues(run.LogPath()))
-        n += kv.first == key ? 1 : 0;
-    return n;
-}
-
 TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereItMayBe)
 {
     const unsigned long long seed =
@@ -386,7 +384,7 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
     SwitchedDisc d;
     DiscDrive e('E');
     d.Insert();
-    steps::SetupRun setup("storm");
+    SetupRun setup("storm");
     // The stand-in ends quickly and leaves both shortcuts, so installer runs complete.
     const std::string created = ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop) + "|" +
                                 ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
@@ -416,9 +414,9 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
     ASSERT_TRUE(end.empty()) << "seed " << seed << ", the final End: " << end;
 
     // Every stand-in started, overlapping or not, runs to its end.
-    const int starts = CountKey(setup, "start_ms");
-    EXPECT_TRUE(WaitFor([&] { return CountKey(setup, "end_ms") == starts; }, 20000))
-        << "seed " << seed << ": " << starts << " setup runs started, " << CountKey(setup, "end_ms") << " ended";
+    const int starts = setup.Starts();
+    EXPECT_TRUE(WaitFor([&] { return setup.Count("end_ms") == starts; }, 20000))
+        << "seed " << seed << ": " << starts << " setup runs started, " << setup.Count("end_ms") << " ended";
 
     // A setup program whose start the tool's end cut short would stay suspended for good.
     std::vector<DWORD> left;

@@ -7,6 +7,8 @@
 #include "WizardSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace machine;
 using namespace wizard_test;
 
 namespace {
@@ -38,7 +40,7 @@ TEST(SingleInstance, SecondCopyOpensNothingAndBringsTheFirstToTheFront)
     EXPECT_TRUE(WaitForForeground(run.Wizard())) << "foreground is " << ::GetForegroundWindow();
     EXPECT_TRUE(ShowsStep(run.Wizard(), kInsertDisc)) << "the first copy's step";
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the first copy's mutex";
-    EXPECT_EQ(TopLevelWindows(run.Tool().Pid(), "Brelquin").size(), 1u);
+    EXPECT_EQ(TopLevelWindows(run.Tool().Pid(), kWizardCaption).size(), 1u);
 }
 
 // End on the other steps is covered where those steps are tested.

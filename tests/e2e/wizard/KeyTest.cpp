@@ -13,6 +13,8 @@
 #include "WizardSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace machine;
 using namespace wizard_test;
 
 namespace {

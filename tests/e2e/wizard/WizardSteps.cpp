@@ -5,17 +5,12 @@
 #include <sstream>
 
 using namespace driver;
+using namespace expected;
+using machine::WaitFor;
 
 namespace wizard_test {
 
 namespace {
-
-const char kBackCaption[] = "戻る";
-const char kNextCaption[] = "次へ";
-const char kEndCaption[] = "終了";
-const char kAbortCaption[] = "中止";
-
-const char* const kPlaceholders[] = { "Radio1", "Before", "Next", "End", "Static1", "Static2" };
 
 // Shift-JIS text is unreadable in most logs: show it escaped beside its length.
 std::string Quote(const std::string& text)
@@ -75,56 +70,51 @@ WPARAM CheckOf(HWND button)
 // The rows, in the order of the step values.
 const StepRow kLibraryMissing = {
     "LibraryMissing",
-    expected::kLibraryMissingText,
-    true, "", false, false, false, kEndCaption, IDCANCEL,
+    kLibraryMissingText,
+    true, "", false, false, false, kEndCaption, kEnd,
 };
 const StepRow kWelcome = {
     "Welcome",
     "", false,
-    expected::kWelcomeText, true,
-    false, true, kEndCaption, IDOK,
+    kWelcomeText, true,
+    false, true, kEndCaption, kNext,
 };
 const StepRow kInsertDisc = {
     "InsertDisc",
-    expected::kInsertDiscText,
-    true, "", false, true, true, kEndCaption, IDOK,
+    kInsertDiscText,
+    true, "", false, true, true, kEndCaption, kNext,
 };
 // The wizard gives the focus to the dialog window itself here, and the dialog manager passes
 // a dialog's focus on to its first enabled tab stop: End, the only enabled button.
 const StepRow kSearchingDisc = {
-    "SearchingDisc", expected::kSearchingDiscText, true, "", false, false, false, kAbortCaption, IDCANCEL,
+    "SearchingDisc", kSearchingDiscText, true, "", false, false, false, kAbortCaption, kEnd,
 };
 const StepRow kDiscNotFound = {
     "DiscNotFound",
-    expected::kDiscNotFoundText,
-    true, "", false, true, false, kEndCaption, driver::kBack,
+    kDiscNotFoundText,
+    true, "", false, true, false, kEndCaption, kBack,
 };
 const StepRow kReadyToInstall = {
-    "ReadyToInstall", expected::kReadyToInstallText,
-    true, "", false, true, true, kEndCaption, IDOK,
+    "ReadyToInstall", kReadyToInstallText,
+    true, "", false, true, true, kEndCaption, kNext,
 };
 const StepRow kInstallFailed = {
-    "InstallFailed", expected::kInstallFailedText,
-    true, "", false, false, false, kEndCaption, IDCANCEL,
+    "InstallFailed", kInstallFailedText,
+    true, "", false, false, false, kEndCaption, kEnd,
 };
 const StepRow kFollowInstaller = {
-    "FollowInstaller", expected::kFollowInstallerText,
-    true, "", false, false, false, kEndCaption, IDCANCEL,
+    "FollowInstaller", kFollowInstallerText,
+    true, "", false, false, false, kEndCaption, kEnd,
 };
 const StepRow kFatalError = {
-    "FatalError", expected::kFatalErrorText,
-    true, "", false, false, false, kEndCaption, IDCANCEL,
+    "FatalError", kFatalErrorText,
+    true, "", false, false, false, kEndCaption, kEnd,
 };
-
-const char kSingleInstanceMutex[] = "Norvik_InstallTool64Unique";
-const char kVersionBoxCaption[] = "バージョン情報";
-const char kUnsupportedText[] = "お使いのOSでは使用できません。";
-const char kMessageBoxCaption[] = "Norvik_InstallTool64";
 
 std::string Mismatch(const WizardView& view, const StepRow& row)
 {
     std::ostringstream out;
-    Compare(out, "caption", "Brelquin", view.caption);
+    Compare(out, "caption", kWizardCaption, view.caption);
     Compare(out, "main text", row.mainText, view.main.text);
     Compare(out, "main shown", row.mainShown, view.main.visible);
     Compare(out, "intro text", row.introText, view.intro.text);
@@ -138,7 +128,7 @@ std::string Mismatch(const WizardView& view, const StepRow& row)
     Compare(out, "back shown", true, view.back.visible);
     Compare(out, "next shown", true, view.next.visible);
     Compare(out, "end shown", true, view.end.visible);
-    Compare(out, "radio 1001 shown", false, view.radio.visible);
+    Compare(out, "radio shown", false, view.radio.visible);
     if (view.focusId != row.focusId)
         out << "focus: expected " << row.focusId << ", actual " << view.focusId << " (-1 the dialog, 0 none)\n";
     return out.str();
@@ -283,9 +273,9 @@ NameSquatter::~NameSquatter()
 WizardRun::WizardRun(bool withLibrary)
 {
     if (withLibrary)
-        m_library.reset(new LibraryInstallation);
+        m_library.reset(new machine::LibraryInstallation);
     else
-        m_noLibrary.reset(new NoLibrary);
+        m_noLibrary.reset(new machine::NoLibrary);
 }
 
 WizardRun::~WizardRun()

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedTexts.h"
+#include "Expectations.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 
 namespace wizard_test {
@@ -29,12 +30,6 @@ struct StepRow {
 
 extern const StepRow kLibraryMissing, kWelcome, kInsertDisc, kSearchingDisc, kDiscNotFound,
     kReadyToInstall, kInstallFailed, kFollowInstaller, kFatalError;
-
-using expected::kMenuExitMutex;
-extern const char kSingleInstanceMutex[];
-extern const char kVersionBoxCaption[];
-extern const char kUnsupportedText[];
-extern const char kMessageBoxCaption[];
 
 // Every difference between what the wizard shows and the row, one per line; empty when
 // they agree. Template placeholders and a visible radio button count as differences.
@@ -110,15 +105,15 @@ public:
 
     HWND Wizard() const { return m_hWizard; }
     // The installed library, or NULL when the run has none.
-    driver::LibraryInstallation* Library() { return m_library.get(); }
+    machine::LibraryInstallation* Library() { return m_library.get(); }
     driver::ToolProcess& Tool() { return m_tool; }
     // Ends the wizard with End and waits for the process; its exit code.
     ::testing::AssertionResult EndAndExit(DWORD* pExitCode);
 
 private:
-    std::unique_ptr<driver::LibraryInstallation> m_library;
-    std::unique_ptr<driver::NoLibrary> m_noLibrary;
-    driver::DiscDrive m_driveD{ 'D' }, m_driveE{ 'E' };
+    std::unique_ptr<machine::LibraryInstallation> m_library;
+    std::unique_ptr<machine::NoLibrary> m_noLibrary;
+    machine::DiscDrive m_driveD{ 'D' }, m_driveE{ 'E' };
     driver::ToolProcess m_tool;
     HWND m_hWizard = nullptr;
 };

@@ -1,23 +1,27 @@
 // The disc search: which CD-ROM drive and file it finds, how long it looks, and how it stops.
 #include <gtest/gtest.h>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {
 
-const char kFolder[] = "Nor-vikライブラリー3";
-
 // Places where a "Setup.exe" must not be taken for the add-on's setup program.
 void PutLookAlikes(DiscDrive& drive)
 {
-    drive.PutFile("Setup.exe", FakeSetupExePath());
-    drive.PutFile("Nor-vikライブラリー\\Setup.exe", FakeSetupExePath());
-    drive.PutFile(std::string(kFolder) + "\\Disk1\\Setup.exe", FakeSetupExePath());
-    drive.MakeFolder(std::string(kFolder) + "\\Setup.exe");
+    const std::string setup = kSetupFileName;
+    drive.PutFile(setup, FakeSetupExePath());
+    drive.PutFile("Nor-vikライブラリー\\" + setup, FakeSetupExePath());  // the folder's name without its 3
+    drive.PutFile(kDiscFolder + ("\\Disk1\\" + setup), FakeSetupExePath());
+    drive.MakeFolder(kDiscFolder + ("\\" + setup));
 }
 
 // Runs the found program (Next on ReadyToInstall) and gives the path it was started as.
@@ -42,7 +46,7 @@ TEST(DiscSearch, ReportsNotFoundOnlyAfterTwentyPassesOverTheDrives)
     const double clicked = StartSearch(wizard);
     ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
     WizardView searching = ReadWizard(wizard);
-    EXPECT_EQ(searching.end.text, "中止");
+    EXPECT_EQ(searching.end.text, kAbortCaption);
     EXPECT_TRUE(searching.end.enabled);
     EXPECT_FALSE(searching.next.enabled);
     EXPECT_FALSE(searching.back.enabled);
@@ -56,7 +60,7 @@ TEST(DiscSearch, ReportsNotFoundOnlyAfterTwentyPassesOverTheDrives)
     WizardView view = ReadWizard(wizard);
     EXPECT_TRUE(view.back.enabled);
     EXPECT_FALSE(view.next.enabled);
-    EXPECT_EQ(view.end.text, "終了");
+    EXPECT_EQ(view.end.text, kEndCaption);
     EXPECT_TRUE(tool.IsRunning());
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the menu-exit mutex is held until an installation reports";
 }
@@ -77,7 +81,7 @@ TEST(DiscSearch, FindsADiscAlreadyInTheDriveOnTheFirstPass)
     WizardView view = ReadWizard(wizard);
     EXPECT_TRUE(view.next.enabled);
     EXPECT_TRUE(view.back.enabled);
-    EXPECT_EQ(view.end.text, "終了");
+    EXPECT_EQ(view.end.text, kEndCaption);
 }
 
 TEST(DiscSearch, FindsADiscInsertedWhileItSearches)
@@ -139,7 +143,7 @@ TEST(DiscSearch, FindsAReadOnlySetupProgram)
     DiscDrive d('D'), e('E');
     d.InsertAddOnDisc();
     // As on a pressed disc.
-    ::SetFileAttributesA((d.Root() + kFolder + "\\Setup.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesA((d.Root() + kDiscFolder + "\\" + kSetupFileName).c_str(), FILE_ATTRIBUTE_READONLY);
     const DWORD attributes = ::GetFileAttributesA(d.SetupPath().c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << "attributes " << attributes;

@@ -2,15 +2,18 @@
 // wizard reports, and what happens when the program is gone or the wizard is ended early.
 #include <gtest/gtest.h>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {
-
-const char kProgramsFolderName[] = "\\TALMO Nor-vikライブラリー";
 
 std::string Joined(std::initializer_list<std::string> paths)
 {
@@ -18,16 +21,6 @@ std::string Joined(std::initializer_list<std::string> paths)
     for (const std::string& path : paths)
         list += (list.empty() ? "" : "|") + path;
     return list;
-}
-
-std::vector<std::string> CreatedFiles(const SetupRun& run)
-{
-    std::vector<std::string> created;
-    for (const auto& kv : ReadKeyValues(run.LogPath())) {
-        if (kv.first == "created")
-            created.push_back(kv.second);
-    }
-    return created;
 }
 
 std::string CurrentFolder()
@@ -59,7 +52,7 @@ TEST(InstallerRun, RunsTheSetupProgramRemovesItsShortcutsAndCloses)
     EXPECT_FALSE(view.back.enabled);
     EXPECT_FALSE(view.next.enabled);
     EXPECT_TRUE(view.end.enabled);
-    EXPECT_EQ(view.end.text, "終了");
+    EXPECT_EQ(view.end.text, kEndCaption);
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the menu-exit mutex is held while the setup program runs";
     EXPECT_TRUE(tool.IsRunning());
 
@@ -67,11 +60,11 @@ TEST(InstallerRun, RunsTheSetupProgramRemovesItsShortcutsAndCloses)
                                          << ShownText(wizard);
     ASSERT_TRUE(run.Has("end_ms")) << "the tool closed before the setup program ended";
     EXPECT_EQ(run.Starts(), 1);
-    EXPECT_EQ(CreatedFiles(run), (std::vector<std::string>{ desktop, programs }))
+    EXPECT_EQ(run.Values("created"), (std::vector<std::string>{ desktop, programs }))
         << "the setup program could not make the shortcuts it leaves behind";
     EXPECT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonDesktop)) << desktop;
     EXPECT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonPrograms)) << programs;
-    const std::string folder = ShortcutFiles::FolderPath(ShortcutFiles::CommonPrograms) + kProgramsFolderName;
+    const std::string folder = ShortcutFiles::FolderPath(ShortcutFiles::CommonPrograms) + "\\" + kProgramsFolderName;
     const DWORD attributes = ::GetFileAttributesA(folder.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         << "the start-menu folder must stay: " << folder;
@@ -121,7 +114,7 @@ TEST(InstallerRun, CountsANonzeroExitCodeOfTheSetupProgramAsSuccess)
     Click(wizard, kNext);
     ASSERT_TRUE(run.WaitForEnd(10000)) << "the setup program did not run; shown: " << ShownText(wizard);
     EXPECT_TRUE(tool.WaitForExit(10000)) << "expected the wizard to close, shown: " << ShownText(wizard);
-    EXPECT_EQ(CreatedFiles(run).size(), 2u);
+    EXPECT_EQ(run.Values("created").size(), 2u);
     EXPECT_FALSE(ShortcutFiles::Exists(ShortcutFiles::UserDesktop)) << desktop;
     EXPECT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonPrograms)) << programs;
 }
@@ -234,7 +227,7 @@ TEST(InstallerRun, EndWhileTheSetupProgramRunsLeavesTheProgramRunningAndCleansNo
     run.ReleaseWaitFile();
     EXPECT_EQ(::WaitForSingleObject(setup, 10000), WAIT_OBJECT_0) << "the setup program did not end";
     ::CloseHandle(setup);
-    ASSERT_EQ(CreatedFiles(run), (std::vector<std::string>{ desktop, programs }));
+    ASSERT_EQ(run.Values("created"), (std::vector<std::string>{ desktop, programs }));
     EXPECT_TRUE(ShortcutFiles::Exists(ShortcutFiles::CommonDesktop));
     EXPECT_TRUE(ShortcutFiles::Exists(ShortcutFiles::CommonPrograms));
 }
@@ -257,7 +250,7 @@ TEST(InstallerRun, SetupProgramEndingWhileTheWizardClosesIsNotCleanedUpAfter)
     EndWhileTheSetupProgramRuns(wizard, run);
     run.ReleaseWaitFile();
     ASSERT_TRUE(run.WaitForEnd(5000)) << "the setup program did not end";
-    ASSERT_EQ(CreatedFiles(run), (std::vector<std::string>{ desktop, programs }));
+    ASSERT_EQ(run.Values("created"), (std::vector<std::string>{ desktop, programs }));
     ASSERT_NO_FATAL_FAILURE(ExpectOrderlyExit(tool));
     EXPECT_FALSE(ShortcutGoes(ShortcutFiles::UserDesktop, 500)) << "deleted after the wizard had closed";
     EXPECT_FALSE(ShortcutGoes(ShortcutFiles::UserPrograms, 0)) << "deleted after the wizard had closed";

@@ -2,10 +2,15 @@
 // The files are laid out before the run; the tool looks at them once the program has ended.
 #include <gtest/gtest.h>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {
@@ -27,7 +32,7 @@ const char* NameOf(Folder folder)
 void CreateWith(Folder folder, DWORD attributes)
 {
     ShortcutFiles::Create(folder, attributes);
-    const DWORD kept = AttributesOf(folder);
+    const DWORD kept = ShortcutFiles::Attributes(folder);
     ASSERT_NE(kept, INVALID_FILE_ATTRIBUTES) << NameOf(folder);
     ASSERT_EQ(kept & attributes, attributes) << NameOf(folder) << ": the attributes did not stick";
 }
@@ -78,7 +83,7 @@ TEST_F(ShortcutCleanUp, DeletesTheUsersCopyWhenThereIsNoAllUsersCopy)
 
     ExpectDeleted(ShortcutFiles::UserDesktop);
     ExpectDeleted(ShortcutFiles::UserPrograms);
-    const std::string folder = ShortcutFiles::FolderPath(ShortcutFiles::UserPrograms) + "\\TALMO Nor-vikライブラリー";
+    const std::string folder = ShortcutFiles::FolderPath(ShortcutFiles::UserPrograms) + "\\" + kProgramsFolderName;
     const DWORD attributes = ::GetFileAttributesA(folder.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         << "the start-menu folder must stay: " << folder;
@@ -100,15 +105,15 @@ TEST_F(ShortcutCleanUp, KeepsSystemFilesAndFoldersOfTheShortcutsName)
 {
     ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::CommonDesktop, FILE_ATTRIBUTE_SYSTEM));
     ShortcutFiles::Create(ShortcutFiles::UserDesktop);
-    MakeShortcutFolder(ShortcutFiles::CommonPrograms);
-    ASSERT_TRUE(AttributesOf(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
+    ShortcutFiles::CreateFolderInstead(ShortcutFiles::CommonPrograms);
+    ASSERT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
     ShortcutFiles::Create(ShortcutFiles::UserPrograms);
     ASSERT_NO_FATAL_FAILURE(RunToTheEnd("look-alikes"));
 
     ExpectKept(ShortcutFiles::CommonDesktop);
-    EXPECT_TRUE(AttributesOf(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_SYSTEM);
     ExpectKept(ShortcutFiles::CommonPrograms);
-    EXPECT_TRUE(AttributesOf(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
     ExpectDeleted(ShortcutFiles::UserDesktop);
     ExpectDeleted(ShortcutFiles::UserPrograms);
 }
@@ -123,10 +128,10 @@ TEST_F(ShortcutCleanUp, KeepsAReadOnlyShortcutAndLooksNoFurther)
     ASSERT_NO_FATAL_FAILURE(RunToTheEnd("read-only"));
 
     ExpectKept(ShortcutFiles::CommonDesktop);
-    EXPECT_TRUE(AttributesOf(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
+    EXPECT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
     ExpectKept(ShortcutFiles::UserDesktop);
     ExpectKept(ShortcutFiles::UserPrograms);
-    EXPECT_TRUE(AttributesOf(ShortcutFiles::UserPrograms) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
+    EXPECT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::UserPrograms) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
 }
 
 // What an attacker with the user's rights may put where a shortcut is looked for, to make
@@ -139,7 +144,7 @@ struct RedirectedShortcut {
     Redirection redirection;
 };
 const RedirectedShortcut kRedirected[] = {
-    // "TALMO Nor-vikライブラリー" in the user's start menu leads to another folder
+    // the start-menu shortcut's folder in the user's start menu leads to another folder
     { "LinkedStartMenuFolder", ShortcutFiles::UserPrograms, Redirection::LinkedFolder },
     // the shortcut's name is a symbolic link to another file
     { "SymbolicLinkDesktopShortcut", ShortcutFiles::CommonDesktop, Redirection::LinkedFile },

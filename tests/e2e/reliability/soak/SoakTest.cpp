@@ -6,11 +6,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "SetupRun.h"
+#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
 #include "../ReliabilitySteps.h"
 
 using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
 using namespace steps;
 
 namespace {
@@ -48,10 +53,7 @@ TEST(Soak, FiftyHappyPathRunsInARow)
         ASSERT_EQ(code, 0u) << "exit code 0x" << std::hex << code;
         ASSERT_EQ(run.Starts(), 1);
         ASSERT_TRUE(run.Has("end_ms")) << "the tool ended before the setup program";
-        int created = 0;
-        for (const auto& kv : ReadKeyValues(run.LogPath()))
-            created += kv.first == "created" ? 1 : 0;
-        ASSERT_EQ(created, 2) << "the setup program did not make both shortcuts";
+        ASSERT_EQ(run.Count("created"), 2) << "the setup program did not make both shortcuts";
         ASSERT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonDesktop)) << desktop;
         ASSERT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonPrograms)) << programs;
         ASSERT_FALSE(MutexExists(kMenuExitMutex));

@@ -1,0 +1,113 @@
+// The other side of the stand-in setup program.
+#include "SetupRun.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "TestMachine.h"
+
+namespace fakesetup {
+
+Environment ReadKeyValues(const std::string& path)
+{
+    Environment result;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            result.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return result;
+}
+
+SetupRun::SetupRun(const char* name)
+    : m_log(machine::TempFilePath((std::string("fakesetup-") + name + ".log").c_str())),
+      m_waitFile(machine::TempFilePath((std::string("fakesetup-") + name + ".go").c_str()))
+{
+    ::DeleteFileA(m_log.c_str());
+    ::DeleteFileA(m_waitFile.c_str());
+}
+
+SetupRun::~SetupRun()
+{
+    // A stand-in still running (a failed test, or one that waits for its file) must not
+    // outlive its run: let it end, and end it if it does not.
+    if (Has("pid") && !Has("end_ms")) {
+        ReleaseWaitFile();
+        if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Pid())) {
+            if (::WaitForSingleObject(h, 3000) != WAIT_OBJECT_0) {
+                ::TerminateProcess(h, 99);
+                ::WaitForSingleObject(h, 5000);
+            }
+            ::CloseHandle(h);
+        }
+    }
+    ::DeleteFileA(m_log.c_str());
+    ::DeleteFileA(m_waitFile.c_str());
+}
+
+Environment SetupRun::Env(Environment extra) const
+{
+    extra.emplace_back("FAKESETUP_LOG", m_log);
+    return extra;
+}
+
+Environment SetupRun::EnvHeld(Environment extra) const
+{
+    extra.emplace_back("FAKESETUP_WAIT_FILE", m_waitFile);
+    return Env(std::move(extra));
+}
+
+void SetupRun::ReleaseWaitFile() const
+{
+    machine::MakeFile(m_waitFile, "");
+}
+
+std::string SetupRun::Value(const char* key) const
+{
+    for (const auto& kv : ReadKeyValues(m_log)) {
+        if (kv.first == key)
+            return kv.second;
+    }
+    return "";
+}
+
+bool SetupRun::Has(const char* key) const
+{
+    return Count(key) > 0;
+}
+
+std::vector<std::string> SetupRun::Values(const char* key) const
+{
+    std::vector<std::string> values;
+    for (const auto& kv : ReadKeyValues(m_log)) {
+        if (kv.first == key)
+            values.push_back(kv.second);
+    }
+    return values;
+}
+
+int SetupRun::Count(const char* key) const
+{
+    return static_cast<int>(Values(key).size());
+}
+
+bool SetupRun::WaitForKey(const char* key, DWORD ms) const
+{
+    return machine::WaitFor([&] { return Has(key); }, ms);
+}
+
+double SetupRun::Number(const char* key) const
+{
+    return std::atof(Value(key).c_str());
+}
+
+DWORD SetupRun::Pid() const
+{
+    return static_cast<DWORD>(std::strtoul(Value("pid").c_str(), nullptr, 10));
+}
+
+}  // namespace fakesetup

@@ -1,0 +1,28 @@
+// Time on the test machine.
+#include "Clock.h"
+
+namespace machine {
+
+bool WaitFor(const std::function<bool()>& pred, DWORD ms)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + ms;
+    for (;;) {
+        if (pred())
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return pred();
+        ::Sleep(20);
+    }
+}
+
+double NowMs()
+{
+    FILETIME ft;
+    ::GetSystemTimePreciseAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    return static_cast<double>(t.QuadPart) / 10000.0;
+}
+
+}  // namespace machine
