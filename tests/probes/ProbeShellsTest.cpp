@@ -14,9 +14,12 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Expectations.h"
+#include "TestMachine.h"
 #include "probes/FileHelpers.h"
 #include "probes/LibraryCheck.h"
 #include "probes/PathRules.h"
@@ -24,140 +27,27 @@
 
 namespace {
 
-const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Norvik3.exe";
-const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+using namespace machine;
+using expected::kAppPathsKey;
+using expected::kCurrentVersionKey;
 
 const std::string kRoot = "C:\\probetest";
-const std::string kLibDir = kRoot + "\\lib";
-const std::string kCommonFilesValue = kRoot + "\\Program Files (x86)\\Common Files";
-const std::string kDerivedCommonFiles = kRoot + "\\Program Files\\Common Files";
-const std::string kDriverFile = kDerivedCommonFiles + "\\TALMO\\wopx64.sys";
-const std::string kExeFile = kLibDir + "\\Norvik3.exe";
-const std::string kCfgFile = kLibDir + "\\Norvik3.cfg";
+// The library below kRoot, its driver below kRoot's own Program Files.
+const LibraryLayout kLayout{ kRoot + "\\lib", kRoot };
+const std::string kLibDir = kLayout.folder;
+const std::string kCommonFilesValue = kLayout.CommonFiles32();
+const std::string kDerivedCommonFiles = kLayout.CommonFiles64();
+const std::string kDriverFile = kLayout.DriverFile();
+const std::string kExeFile = kLayout.ExeFile();
+const std::string kCfgFile = kLayout.ConfigFile();
 
-// --- files ------------------------------------------------------------------------------
+// --- registry -----------------------------------------------------------------------------
+// Below HKLM in the 64-bit view, which this test and the twin read.
 
-// true when every folder along path exists afterwards; splits only at real separators,
-// not at 0x5C trail bytes.
-bool MakeDirs(const std::string& path)
-{
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i < path.size() && IsCp932LeadByte(static_cast<unsigned char>(path[i]))) {
-            ++i;
-            continue;
-        }
-        if ((i == path.size() || path[i] == '\\') && i > 2) {
-            const std::string prefix = path.substr(0, i);
-            if (!CreateDirectoryA(prefix.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                return false;
-        }
-    }
-    return true;
-}
-
-// true when the file exists afterwards, holding one byte.
-bool MakeFile(const std::string& path)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    WriteFile(h, "x", 1, &written, nullptr);
-    CloseHandle(h);
-    return true;
-}
-
-// Through the wide functions and the \\?\ prefix, so that folders deeper than MAX_PATH
-// go as well.
-void RemoveTreeW(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring child = dir + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTreeW(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
-    }
-    SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(dir.c_str());
-}
-
-std::wstring Wide(const std::string& s)
-{
-    wchar_t buf[2048] = {};
-    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, buf, 2048);
-    return buf;
-}
-
-void RemoveTree(const std::string& dir)
-{
-    RemoveTreeW(L"\\\\?\\" + Wide(dir));
-}
-
-// --- registry ---------------------------------------------------------------------------
-
-// A value as it was before the test, kept in UTF-16 so that it goes back byte for byte.
-struct SavedValue {
-    bool keyExisted = false;
-    bool valueExisted = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-SavedValue SaveValue(const wchar_t* subKey, const wchar_t* name)
-{
-    SavedValue saved;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return saved;
-    saved.keyExisted = true;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
-        saved.data.resize(size);
-        if (RegQueryValueExW(key, name, nullptr, &saved.type, saved.data.data(), &size) == ERROR_SUCCESS) {
-            saved.valueExisted = true;
-            saved.data.resize(size);
-        }
-    }
-    RegCloseKey(key);
-    return saved;
-}
-
-void RestoreValue(const wchar_t* subKey, const wchar_t* name, const SavedValue& saved)
-{
-    if (!saved.keyExisted) {
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey);
-        return;
-    }
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    if (saved.valueExisted)
-        RegSetValueExW(key, name, 0, saved.type, saved.data.data(), static_cast<DWORD>(saved.data.size()));
-    else
-        RegDeleteValueW(key, name);
-    RegCloseKey(key);
-}
-
-// true when the value is written below HKLM, its key created if need be.
+// true when the value is written, its key created if need be.
 bool SetRawValue(const char* subKey, const char* name, DWORD type, const std::string& bytes)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG set = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                    static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-    return set == ERROR_SUCCESS;
+    return SetRegistryValue(HKEY_LOCAL_MACHINE, subKey, name, type, bytes);
 }
 
 // A string value as RegSetValueExA stores it: the bytes and their NUL.
@@ -169,27 +59,23 @@ std::string WithNul(const std::string& s)
 // true when the App Paths "Path" value now holds folder as a REG_SZ.
 bool SetLibraryPath(const std::string& folder)
 {
-    return SetRawValue(kAppPathsKey, "Path", REG_SZ, WithNul(folder));
+    return SetRegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path", folder);
 }
 
 // true when CommonFilesDir now holds value as a REG_SZ.
 bool SetCommonFilesDir(const std::string& value)
 {
-    return SetRawValue(kCurrentVersionKey, "CommonFilesDir", REG_SZ, WithNul(value));
+    return SetRegistryString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", value);
 }
 
 void DeleteAppPathsKey()
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsKey);
+    DeleteRegistryKey(HKEY_LOCAL_MACHINE, kAppPathsKey);
 }
 
 void DeleteMachineValue(const char* subKey, const char* name)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, name);
-        RegCloseKey(key);
-    }
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, subKey, name);
 }
 
 std::string CurrentDirectory()
@@ -209,18 +95,20 @@ protected:
         mutex_ = CreateMutexA(nullptr, FALSE, "Local\\ProbeShellsTest");
         if (mutex_ != nullptr)
             WaitForSingleObject(mutex_, 60000);
-        appPaths_ = SaveValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Norvik3.exe", L"Path");
-        commonFiles_ = SaveValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"CommonFilesDir");
+        // Saved only once the mutex is held: another process may be changing them before.
+        appPaths_.reset(new RegistryValueGuard(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"));
+        commonFiles_.reset(new RegistryValueGuard(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir"));
         cwd_ = CurrentDirectory();
         RemoveTree(kRoot);  // leftovers of a run that was killed
-        ASSERT_TRUE(MakeDirs(kRoot)) << "cannot create " << kRoot << ", error " << GetLastError();
+        ASSERT_TRUE(MakeFolders(kRoot)) << "cannot create " << kRoot << ", error " << GetLastError();
     }
 
     void TearDown() override
     {
         SetCurrentDirectoryA(cwd_.c_str());
-        RestoreValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Norvik3.exe", L"Path", appPaths_);
-        RestoreValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"CommonFilesDir", commonFiles_);
+        library_.reset();
+        appPaths_.reset();
+        commonFiles_.reset();
         RemoveTree(kRoot);
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kRoot.c_str())) << kRoot << " left behind";
         if (mutex_ != nullptr) {
@@ -229,15 +117,14 @@ protected:
         }
     }
 
-    // A complete installation: library folder with both files, driver, both values.
+    // A complete installation: library folder with both files, driver, both values. The
+    // 64-bit view's CommonFilesDir then names the 32-bit folder, so that the driver is found
+    // only through the derivation of the 64-bit one.
     void Install(const std::string& libDir = kLibDir)
     {
-        ASSERT_TRUE(MakeDirs(libDir)) << libDir << ", error " << GetLastError();
-        ASSERT_TRUE(MakeFile(libDir + "\\Norvik3.exe")) << libDir;
-        ASSERT_TRUE(MakeFile(libDir + "\\Norvik3.cfg")) << libDir;
-        ASSERT_TRUE(MakeDirs(kDerivedCommonFiles + "\\TALMO"));
-        ASSERT_TRUE(MakeFile(kDriverFile));
-        ASSERT_TRUE(SetLibraryPath(libDir));
+        library_.reset();
+        library_.reset(new LibraryInstallation(LibraryLayout{ libDir, kRoot }));
+        ASSERT_TRUE(library_->Installed()) << libDir << ", error " << GetLastError();
         ASSERT_TRUE(SetCommonFilesDir(kCommonFilesValue));
     }
 
@@ -245,15 +132,16 @@ protected:
     void Reinstall()
     {
         SetCurrentDirectoryA(cwd_.c_str());
+        library_.reset();
         RemoveTree(kRoot);
-        ASSERT_TRUE(MakeDirs(kRoot));
+        ASSERT_TRUE(MakeFolders(kRoot));
         ASSERT_NO_FATAL_FAILURE(Install());
     }
 
 private:
     HANDLE mutex_ = nullptr;
-    SavedValue appPaths_;
-    SavedValue commonFiles_;
+    std::unique_ptr<RegistryValueGuard> appPaths_, commonFiles_;
+    std::unique_ptr<LibraryInstallation> library_;
     std::string cwd_;
 };
 
@@ -289,8 +177,8 @@ TEST_F(LibraryCheck, EachMissingPieceFails)
         {"driver only below the 32-bit folder",
          [] {
              DeleteFileA(kDriverFile.c_str());
-             MakeDirs(kCommonFilesValue + "\\TALMO");
-             MakeFile(kCommonFilesValue + "\\TALMO\\wopx64.sys");
+             MakeFolders(kCommonFilesValue + "\\" + expected::kDriverFolderName);
+             MakeFile(kCommonFilesValue + "\\" + expected::kDriverFolderName + "\\" + expected::kDriverFileName);
          }},
         {"no library folder", [] { RemoveTree(kLibDir); }},
         {"no App Paths key", [] { DeleteAppPathsKey(); }},
@@ -494,9 +382,10 @@ TEST_F(LibraryCheck, JapaneseFoldersWithTrailByte5C)
     };
     for (const Row& row : rows) {
         ASSERT_NO_FATAL_FAILURE(Reinstall());
-        ASSERT_TRUE(MakeDirs(row.folder)) << row.folder;
-        ASSERT_TRUE(MakeFile(row.folder + "\\Norvik3.exe")) << row.folder;
-        ASSERT_TRUE(MakeFile(row.folder + "\\Norvik3.cfg")) << row.folder;
+        ASSERT_TRUE(MakeFolders(row.folder)) << row.folder;
+        const LibraryLayout japanese{ row.folder, kRoot };
+        ASSERT_TRUE(MakeFile(japanese.ExeFile())) << row.folder;
+        ASSERT_TRUE(MakeFile(japanese.ConfigFile())) << row.folder;
         ASSERT_TRUE(SetLibraryPath(row.pathValue));
         EXPECT_EQ(1, IsLibraryInstalled()) << "Path [" << row.pathValue << "]";
     }
@@ -506,11 +395,11 @@ TEST_F(LibraryCheck, JapaneseCommonFilesFolder)
 {
     ASSERT_EQ(932u, GetACP());
     ASSERT_NO_FATAL_FAILURE(Install());
-    const std::string base = kRoot + "\\予定表";
-    ASSERT_TRUE(MakeDirs(base + "\\Program Files\\Common Files\\TALMO"));
-    ASSERT_TRUE(MakeFile(base + "\\Program Files\\Common Files\\TALMO\\wopx64.sys"));
+    const LibraryLayout japanese{ kLibDir, kRoot + "\\予定表" };
+    ASSERT_TRUE(MakeFolders(japanese.DriverFolder()));
+    ASSERT_TRUE(MakeFile(japanese.DriverFile()));
     DeleteFileA(kDriverFile.c_str());
-    ASSERT_TRUE(SetCommonFilesDir(base + "\\Program Files (x86)\\Common Files"));
+    ASSERT_TRUE(SetCommonFilesDir(japanese.CommonFiles32()));
     EXPECT_EQ(1, IsLibraryInstalled());
 }
 
@@ -538,16 +427,11 @@ TEST_F(LibraryCheck, FolderOf300Bytes)
                 folder += row.unit;
         }
         ASSERT_EQ(300u, folder.size());
-        // Made through the wide functions, which accept long paths with the \\?\ prefix.
-        const std::wstring longFolder = L"\\\\?\\" + Wide(folder);
-        for (size_t i = 7; i <= longFolder.size(); ++i)
-            if (i == longFolder.size() || longFolder[i] == L'\\')
-                CreateDirectoryW(longFolder.substr(0, i).c_str(), nullptr);
-        for (const wchar_t* name : {L"\\Norvik3.exe", L"\\Norvik3.cfg"}) {
-            HANDLE h = CreateFileW((longFolder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            ASSERT_NE(INVALID_HANDLE_VALUE, h) << row.what;
-            CloseHandle(h);
-        }
+        // The machine makes them through the wide functions, which take long paths.
+        const LibraryLayout longLayout{ folder, kRoot };
+        ASSERT_TRUE(MakeFolders(folder)) << row.what;
+        ASSERT_TRUE(MakeFile(longLayout.ExeFile())) << row.what;
+        ASSERT_TRUE(MakeFile(longLayout.ConfigFile())) << row.what;
         ASSERT_TRUE(SetLibraryPath(folder));
         char read[kProbePathSize] = {};
         EXPECT_EQ(1, ReadLibraryPath(read)) << row.what;
@@ -560,7 +444,7 @@ TEST_F(LibraryCheck, FolderOf300Bytes)
 
 TEST_F(FileHelpers, PlainFilesAndFolders)
 {
-    ASSERT_TRUE(MakeDirs(kRoot + "\\dir"));
+    ASSERT_TRUE(MakeFolders(kRoot + "\\dir"));
     ASSERT_TRUE(MakeFile(kRoot + "\\file.txt"));
     struct Row {
         std::string path;
@@ -601,7 +485,7 @@ TEST_F(FileHelpers, AttributesThatStickUnderWine)
     };
     for (const Row& row : rows) {
         const std::string path = kRoot + (row.folder ? "\\d" : "\\f");
-        ASSERT_TRUE(row.folder ? MakeDirs(path) : MakeFile(path)) << row.what;
+        ASSERT_TRUE(row.folder ? MakeFolders(path) : MakeFile(path)) << row.what;
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), row.attrs)) << row.what;
         const DWORD now = GetFileAttributesA(path.c_str());
         ASSERT_EQ(row.attrs, now & row.attrs) << row.what << ": attribute did not stick, now 0x" << std::hex << now;
@@ -616,7 +500,7 @@ TEST_F(FileHelpers, AttributesThatStickUnderWine)
 TEST_F(FileHelpers, ShiftJisNames)
 {
     ASSERT_EQ(932u, GetACP());
-    ASSERT_TRUE(MakeDirs(kRoot + "\\表"));
+    ASSERT_TRUE(MakeFolders(kRoot + "\\表"));
     ASSERT_TRUE(MakeFile(kRoot + "\\表\\ソ.txt"));
     EXPECT_EQ(1, IsDirectory((kRoot + "\\表").c_str()));
     EXPECT_EQ(1, IsPlainFile((kRoot + "\\表\\ソ.txt").c_str()));
@@ -695,12 +579,8 @@ TEST(PlatformChecks, OtherReportedVersions)
         {"win98", 0, "platform 1, 4.10: refused"},
     };
     for (const Row& row : rows) {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(row.version),
-                       static_cast<DWORD>(std::strlen(row.version) + 1));
-        RegCloseKey(key);
+        RegistryValueGuard version(HKEY_CURRENT_USER, kAppDefaults, "Version");
+        ASSERT_TRUE(version.SetString(row.version)) << row.version;
 
         STARTUPINFOA si = {};
         si.cb = sizeof si;
@@ -713,7 +593,6 @@ TEST(PlatformChecks, OtherReportedVersions)
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }
-        RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
         EXPECT_EQ(row.expected, code) << row.version << " (" << row.what << ")";
     }
 }
