@@ -6,11 +6,14 @@
 #include <cstring>
 #include <string>
 
+#include "Expectations.h"
+
 namespace {
 
-// Written as the program writes it: a UTF-8 source literal that the compiler turns into
-// Shift-JIS. disc-folder.sh creates the same name from Linux, where it is UTF-8 on disk.
-const char kDiscFolder[] = "Nor-vikライブラリー3";
+// The add-on's folder, written as the program writes it: a UTF-8 source literal that the
+// compiler turns into Shift-JIS. disc-folder.sh creates the same name from Linux, where it is
+// UTF-8 on disk.
+using expected::kDiscFolder;
 const std::string kCheckRoot = "D:\\pipeline-check\\";
 
 TEST(WineEnvironment, AnsiCodePageIsJapanese) {

@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Expectations.h"
 #include "resources/resource.h"
 
 namespace {
@@ -45,6 +46,13 @@ std::string windowsPath(std::string path) {
     if (!path.empty() && path[0] == '/') path = "Z:" + path;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+}
+
+// The expectations are code page 932; the resources hold UTF-16.
+std::wstring wide(const char* text) {
+    wchar_t buffer[256] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, 256);
+    return buffer;
 }
 
 std::string hex(uint32_t v) {
@@ -183,7 +191,7 @@ std::wstring className(const std::wstring& stored) {
 struct ItemWant {
     const wchar_t* cls;
     uint32_t id;
-    const wchar_t* title;
+    std::wstring title;
     uint32_t style;
     int16_t x, y, cx, cy;
 };
@@ -195,7 +203,7 @@ void expectItems(const Dialog& d, const std::vector<ItemWant>& want) {
         const DialogItem& got = d.items[i];
         EXPECT_EQ(std::wstring(want[i].cls), className(got.cls));
         EXPECT_EQ(want[i].id, got.id);
-        EXPECT_EQ(std::wstring(want[i].title), got.title);
+        EXPECT_EQ(want[i].title, got.title);
         EXPECT_EQ(hex(want[i].style), hex(got.style));
         EXPECT_EQ(hex(0), hex(got.exStyle));
         EXPECT_EQ(0u, got.helpId);
@@ -296,15 +304,15 @@ struct StringWant {
 
 const StringWant kVersionStrings[] = {
     {"Comments", ""},
-    {"CompanyName", "Talmo Software"},
-    {"FileDescription", "Brelquin for Windows"},
+    {"CompanyName", expected::kCompanyName},
+    {"FileDescription", expected::kFileDescription},
     {"FileVersion", "1, 0, 0, 0"},
     {"InternalName", ""},
-    {"LegalCopyright", "Copyright (C) 2026 Talmo Software"},
+    {"LegalCopyright", expected::kCopyright},
     {"LegalTrademarks", ""},
-    {"OriginalFilename", "Norvik_InstallTool64.exe"},
+    {"OriginalFilename", expected::kProgramFileName},
     {"PrivateBuild", ""},
-    {"ProductName", "Brelquin"},
+    {"ProductName", expected::kProductName},
     {"ProductVersion", "1, 0, 0, 0"},
     {"SpecialBuild", ""},
 };
@@ -470,8 +478,8 @@ TEST_P(ProgramResources, VersionBoxTemplate) {
     EXPECT_EQ(std::wstring(kUiFont), d.face);
     expectItems(d, {
         {L"Static", 0xFFFF, L"#128", 0x50000003, 11, 16, 20, 21},  // the program icon
-        {L"Static", 0xFFFF, L"Brelquin Version 1.00", 0x50020080, 40, 13, 203, 8},
-        {L"Static", 0xFFFF, L"Copyright (C) 2026 Talmo Software", 0x50020000, 40, 29, 150, 8},
+        {L"Static", 0xFFFF, wide(expected::kVersionBoxProductLine), 0x50020080, 40, 13, 203, 8},
+        {L"Static", 0xFFFF, wide(expected::kCopyright), 0x50020000, 40, 29, 150, 8},
         {L"Button", IDOK, L"OK", 0x50030001, 195, 27, 50, 14},
     });
     EXPECT_LT(bytes.size() - d.end, 4u) << "bytes after the last control";
@@ -502,12 +510,12 @@ TEST_P(ProgramResources, WizardTemplate) {
     EXPECT_EQ(1, d.charset);
     EXPECT_EQ(std::wstring(kUiFont), d.face);
     expectItems(d, {
-        {L"Button", 1001, L"Radio1", 0x50002409, 14, 35, 161, 40},
-        {L"Button", 1007, L"Before", 0x50010000, 100, 78, 50, 14},
-        {L"Button", IDOK, L"Next", 0x50010001, 150, 78, 50, 14},
-        {L"Button", IDCANCEL, L"End", 0x50010000, 205, 78, 50, 14},
-        {L"Static", 1004, L"Static1", 0x50020000, 7, 7, 248, 64},
-        {L"Static", 1006, L"Static2", 0x50020000, 7, 7, 248, 27},
+        {L"Button", expected::kRadio, wide(expected::kRadioPlaceholder), 0x50002409, 14, 35, 161, 40},
+        {L"Button", expected::kBack, wide(expected::kBackPlaceholder), 0x50010000, 100, 78, 50, 14},
+        {L"Button", expected::kNext, wide(expected::kNextPlaceholder), 0x50010001, 150, 78, 50, 14},
+        {L"Button", expected::kEnd, wide(expected::kEndPlaceholder), 0x50010000, 205, 78, 50, 14},
+        {L"Static", expected::kMain, wide(expected::kMainPlaceholder), 0x50020000, 7, 7, 248, 64},
+        {L"Static", expected::kIntro, wide(expected::kIntroPlaceholder), 0x50020000, 7, 7, 248, 27},
     });
     EXPECT_LT(bytes.size() - d.end, 4u) << "bytes after the last control";
 }
