@@ -2,9 +2,9 @@
 // The dialogs and the icon are what the user sees; the version record and the manifest
 // are what Explorer and the loader read. A wrong bit in any of them is a visible fault.
 //
-// The programs are opened as data files, so the 64-bit test process can read the
-// 32-bit release as well. Paths come from the build; --program=PATH and
-// --release=PATH override them.
+// The programs are opened as data files (PeResources.h reads them), so the 64-bit test
+// process can read the 32-bit release as well. Paths come from the build; --program=PATH
+// and --release=PATH override them.
 
 #include <windows.h>
 
@@ -15,15 +15,15 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "Expectations.h"
+#include "PeResources.h"
 #include "resources/resource.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace pe;
 
 const WORD kJapanese = 0x0411;
 // "ＭＳ Ｐゴシック": full-width ＭＳ and Ｐ, half-width space.
@@ -61,132 +61,7 @@ std::string hex(uint32_t v) {
     return text;
 }
 
-// Bounds-checked little-endian reader; a read past the end leaves ok() false.
-class Reader {
-public:
-    explicit Reader(const Bytes& bytes) : data_(bytes) {}
-
-    uint8_t u8() { return need(1) ? data_[pos_++] : 0; }
-    uint16_t u16() { uint16_t v = 0; take(&v, 2); return v; }
-    uint32_t u32() { uint32_t v = 0; take(&v, 4); return v; }
-    int16_t i16() { return static_cast<int16_t>(u16()); }
-    void skip(size_t n) { if (need(n)) pos_ += n; }
-    void align4() { skip((4 - pos_ % 4) % 4); }
-
-    std::wstring text() {
-        std::wstring s;
-        for (uint16_t c = u16(); ok_ && c != 0; c = u16()) s += static_cast<wchar_t>(c);
-        return s;
-    }
-    // A name that is empty, an ordinal (written "#n") or a string.
-    std::wstring nameOrOrdinal() {
-        if (pos_ + 2 <= data_.size() && data_[pos_] == 0xFF && data_[pos_ + 1] == 0xFF) {
-            skip(2);
-            return L"#" + std::to_wstring(u16());
-        }
-        return text();
-    }
-
-    size_t pos() const { return pos_; }
-    bool ok() const { return ok_; }
-
-private:
-    bool need(size_t n) {
-        if (pos_ + n > data_.size()) ok_ = false;
-        return ok_;
-    }
-    void take(void* out, size_t n) {
-        if (need(n)) { std::memcpy(out, &data_[pos_], n); pos_ += n; }
-    }
-    const Bytes& data_;
-    size_t pos_ = 0;
-    bool ok_ = true;
-};
-
 // ---------------------------------------------------------------- dialog templates
-
-struct DialogItem {
-    uint32_t helpId = 0, exStyle = 0, style = 0;
-    int16_t x = 0, y = 0, cx = 0, cy = 0;
-    uint32_t id = 0;
-    std::wstring cls, title;
-    uint16_t extraBytes = 0;
-};
-
-struct Dialog {
-    bool extended = false;
-    uint16_t version = 0, signature = 0;
-    uint32_t helpId = 0, exStyle = 0, style = 0;
-    uint16_t count = 0;
-    int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::wstring menu, cls, caption;
-    uint16_t pointSize = 0, weight = 0;
-    uint8_t italic = 0, charset = 0;
-    std::wstring face;
-    std::vector<DialogItem> items;
-    size_t end = 0;  // where the last control ended
-    bool ok = false;
-};
-
-// Parses DLGTEMPLATE and DLGTEMPLATEEX with their items, as the dialog manager does.
-Dialog parseDialog(const Bytes& bytes) {
-    Reader r(bytes);
-    Dialog d;
-    d.extended = bytes.size() >= 4 && bytes[2] == 0xFF && bytes[3] == 0xFF;
-    if (d.extended) {
-        d.version = r.u16();
-        d.signature = r.u16();
-        d.helpId = r.u32();
-        d.exStyle = r.u32();
-        d.style = r.u32();
-    } else {
-        d.style = r.u32();
-        d.exStyle = r.u32();
-    }
-    d.count = r.u16();
-    d.x = r.i16(); d.y = r.i16(); d.cx = r.i16(); d.cy = r.i16();
-    d.menu = r.nameOrOrdinal();
-    d.cls = r.nameOrOrdinal();
-    d.caption = r.text();
-    if (d.style & DS_SETFONT) {
-        d.pointSize = r.u16();
-        if (d.extended) {
-            d.weight = r.u16();
-            d.italic = r.u8();
-            d.charset = r.u8();
-        }
-        d.face = r.text();
-    }
-    for (int i = 0; i < d.count && r.ok(); ++i) {
-        r.align4();
-        DialogItem item;
-        if (d.extended) {
-            item.helpId = r.u32();
-            item.exStyle = r.u32();
-            item.style = r.u32();
-        } else {
-            item.style = r.u32();
-            item.exStyle = r.u32();
-        }
-        item.x = r.i16(); item.y = r.i16(); item.cx = r.i16(); item.cy = r.i16();
-        item.id = d.extended ? r.u32() : r.u16();
-        item.cls = r.nameOrOrdinal();
-        item.title = r.nameOrOrdinal();
-        item.extraBytes = r.u16();
-        r.skip(item.extraBytes);
-        d.items.push_back(item);
-    }
-    d.end = r.pos();
-    d.ok = r.ok();
-    return d;
-}
-
-// The atom and the class name load the same window class; compare them as one.
-std::wstring className(const std::wstring& stored) {
-    if (stored == L"#128" || _wcsicmp(stored.c_str(), L"Button") == 0) return L"Button";
-    if (stored == L"#130" || _wcsicmp(stored.c_str(), L"Static") == 0) return L"Static";
-    return stored;
-}
 
 struct ItemWant {
     const wchar_t* cls;
@@ -225,77 +100,7 @@ struct IconWant {
 const IconWant kIcons[] = {{48, 24, 7336},     {32, 24, 3240}, {16, 24, 872},  {256, 32, 270376},
                            {48, 32, 9640},     {32, 32, 4264}, {16, 32, 1128}};
 
-struct Pixel {
-    uint8_t r, g, b, a;
-    bool masked;  // AND-mask bit: the screen shows through
-};
-
-// Decodes one bottom-up BI_RGB icon image into rows top to bottom. 24-bit images have
-// no alpha: they get 255, and the AND mask alone says what is transparent.
-std::vector<Pixel> decodeIcon(const Bytes& image, int edge, int bits) {
-    const size_t stride = (static_cast<size_t>(edge) * bits / 8 + 3) / 4 * 4;
-    const size_t maskStride = (static_cast<size_t>(edge) + 31) / 32 * 4;
-    if (image.size() < 40 + (stride + maskStride) * edge) return {};
-    const uint8_t* colour = image.data() + 40;
-    const uint8_t* mask = colour + stride * edge;
-    std::vector<Pixel> pixels;
-    for (int y = 0; y < edge; ++y) {
-        const uint8_t* row = colour + stride * (edge - 1 - y);
-        const uint8_t* maskRow = mask + maskStride * (edge - 1 - y);
-        for (int x = 0; x < edge; ++x) {
-            const uint8_t* p = row + x * bits / 8;
-            bool masked = (maskRow[x / 8] & (0x80 >> (x % 8))) != 0;
-            pixels.push_back({p[2], p[1], p[0], bits == 32 ? p[3] : uint8_t(255), masked});
-        }
-    }
-    return pixels;
-}
-
 // ---------------------------------------------------------------- version record
-
-struct VersionNode {
-    std::wstring key;
-    uint16_t valueLength = 0, type = 0;
-    Bytes value;
-    std::vector<VersionNode> children;
-};
-
-// Walks one VS_VERSIONINFO-style node: length, value length, type, key, value, children.
-bool parseVersionNode(const Bytes& bytes, size_t at, VersionNode& node) {
-    if (at + 6 > bytes.size()) return false;
-    uint16_t length = 0;
-    std::memcpy(&length, &bytes[at], 2);
-    std::memcpy(&node.valueLength, &bytes[at + 2], 2);
-    std::memcpy(&node.type, &bytes[at + 4], 2);
-    const size_t end = at + length;
-    if (length < 6 || end > bytes.size()) return false;
-    size_t pos = at + 6;
-    for (; pos + 2 <= end; pos += 2) {
-        wchar_t c = static_cast<wchar_t>(bytes[pos] | bytes[pos + 1] << 8);
-        if (c == 0) break;
-        node.key += c;
-    }
-    pos = (pos + 2 + 3) / 4 * 4;
-    const size_t valueBytes = node.type == 1 ? node.valueLength * 2u : node.valueLength;
-    if (pos + valueBytes > end) return valueBytes == 0;
-    node.value.assign(bytes.begin() + pos, bytes.begin() + pos + valueBytes);
-    pos = (pos + valueBytes + 3) / 4 * 4;
-    while (pos < end) {
-        VersionNode child;
-        if (!parseVersionNode(bytes, pos, child)) return false;
-        uint16_t childLength = 0;
-        std::memcpy(&childLength, &bytes[pos], 2);
-        node.children.push_back(child);
-        pos = (pos + childLength + 3) / 4 * 4;
-    }
-    return true;
-}
-
-std::vector<std::wstring> keysOf(const VersionNode& node) {
-    std::vector<std::wstring> keys;
-    for (const VersionNode& child : node.children) keys.push_back(child.key);
-    return keys;
-}
 
 struct StringWant {
     const char* key;
@@ -319,53 +124,9 @@ const StringWant kVersionStrings[] = {
 
 // ---------------------------------------------------------------- manifest
 
-struct Element {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> attributes;
-};
-
-// Start tags in document order with their attributes; enough XML for one small manifest.
-std::vector<Element> startTags(const std::string& xml) {
-    std::vector<Element> elements;
-    for (size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
-        if (at + 1 >= xml.size() || xml[at + 1] == '/' || xml[at + 1] == '?' || xml[at + 1] == '!') continue;
-        const size_t close = xml.find('>', at);
-        if (close == std::string::npos) break;
-        std::string tag = xml.substr(at + 1, close - at - 1);
-        Element e;
-        size_t pos = tag.find_first_of(" \t\r\n/");
-        e.name = tag.substr(0, pos);
-        while (pos != std::string::npos) {
-            const size_t nameStart = tag.find_first_not_of(" \t\r\n/", pos);
-            if (nameStart == std::string::npos) break;
-            const size_t eq = tag.find('=', nameStart);
-            const size_t open = tag.find('"', eq);
-            const size_t end = tag.find('"', open + 1);
-            if (eq == std::string::npos || open == std::string::npos || end == std::string::npos) break;
-            e.attributes.emplace_back(tag.substr(nameStart, eq - nameStart), tag.substr(open + 1, end - open - 1));
-            pos = end + 1;
-        }
-        elements.push_back(e);
-    }
-    return elements;
-}
-
 using Attributes = std::vector<std::pair<std::string, std::string>>;
 
 // ---------------------------------------------------------------- the fixture
-
-struct ResourceEntry {
-    WORD type, name, language;
-    bool operator<(const ResourceEntry& o) const {
-        return std::tie(type, name, language) < std::tie(o.type, o.name, o.language);
-    }
-};
-
-std::string describe(const ResourceEntry& e) {
-    char text[64];
-    std::snprintf(text, sizeof text, "type %u name %u language 0x%04X", e.type, e.name, e.language);
-    return text;
-}
 
 class ProgramResources : public testing::TestWithParam<int> {
 protected:
@@ -384,49 +145,8 @@ protected:
     }
 
     // The raw bytes of one resource in Japanese; empty when it is not there.
-    Bytes resource(WORD type, WORD name) const {
-        HRSRC found = FindResourceExW(module_, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(name), kJapanese);
-        if (!found) return {};
-        HGLOBAL loaded = LoadResource(module_, found);
-        const uint8_t* data = static_cast<const uint8_t*>(LockResource(loaded));
-        DWORD size = SizeofResource(module_, found);
-        return data ? Bytes(data, data + size) : Bytes();
-    }
-
-    std::vector<ResourceEntry> inventory() const {
-        std::vector<ResourceEntry> entries;
-        std::vector<WORD> types;
-        EnumResourceTypesW(module_, collectType, reinterpret_cast<LONG_PTR>(&types));
-        for (WORD type : types) {
-            std::vector<WORD> names;
-            EnumResourceNamesW(module_, MAKEINTRESOURCEW(type), collectName, reinterpret_cast<LONG_PTR>(&names));
-            for (WORD name : names) {
-                std::vector<WORD> languages;
-                EnumResourceLanguagesW(module_, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(name), collectLanguage,
-                                       reinterpret_cast<LONG_PTR>(&languages));
-                for (WORD language : languages) entries.push_back({type, name, language});
-            }
-        }
-        std::sort(entries.begin(), entries.end());
-        return entries;
-    }
-
-    // Named types or names are not ours; they show up as 0xFFFF and fail the comparison.
-    static WORD number(LPCWSTR id) {
-        return IS_INTRESOURCE(id) ? LOWORD(reinterpret_cast<ULONG_PTR>(id)) : 0xFFFF;
-    }
-    static BOOL CALLBACK collectType(HMODULE, LPWSTR type, LONG_PTR out) {
-        reinterpret_cast<std::vector<WORD>*>(out)->push_back(number(type));
-        return TRUE;
-    }
-    static BOOL CALLBACK collectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) {
-        reinterpret_cast<std::vector<WORD>*>(out)->push_back(number(name));
-        return TRUE;
-    }
-    static BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR out) {
-        reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
-        return TRUE;
-    }
+    Bytes resource(WORD type, WORD name) const { return findResource(module_, type, name, kJapanese); }
+    std::vector<ResourceEntry> inventory() const { return pe::inventory(module_); }
 
     const Program* program_ = nullptr;
     std::string path_;
