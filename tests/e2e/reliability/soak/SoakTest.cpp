@@ -10,7 +10,7 @@
 #include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WorkerSteps.h"
-#include "../ReliabilitySteps.h"
+#include "ReliabilitySteps.h"
 
 using namespace driver;
 using namespace expected;
