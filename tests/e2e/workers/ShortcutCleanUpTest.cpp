@@ -177,14 +177,9 @@ TEST_P(RedirectedCleanUp, NeitherTheFileBehindNorTheLinkIsDeleted)
     const RedirectedShortcut& row = GetParam();
     const std::string shortcut = ShortcutFiles::PathIn(row.folder);
     const std::string shortcutFolder = shortcut.substr(0, shortcut.find_last_of('\\'));
-    ::CreateDirectoryA(m_victimFolder.c_str(), nullptr);
+    ASSERT_TRUE(MakeFolders(m_victimFolder)) << m_victimFolder;
     m_victim = m_victimFolder + shortcut.substr(shortcut.find_last_of('\\'));
-    std::string content = "a file the user may not delete";
-    HANDLE h = ::CreateFileA(m_victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    ::CloseHandle(h);
+    ASSERT_TRUE(MakeFile(m_victim, "a file the user may not delete")) << m_victim;
 
     switch (row.redirection) {
     case Redirection::LinkedFolder:
@@ -192,12 +187,12 @@ TEST_P(RedirectedCleanUp, NeitherTheFileBehindNorTheLinkIsDeleted)
         ASSERT_TRUE(MakeSymbolicLink(m_victimFolder, m_link)) << m_link;
         break;
     case Redirection::LinkedFile:
-        ::CreateDirectoryA(shortcutFolder.c_str(), nullptr);
+        MakeFolders(shortcutFolder);
         m_link = shortcut;
         ASSERT_TRUE(MakeSymbolicLink(m_victim, m_link)) << m_link;
         break;
     case Redirection::HardLink:
-        ::CreateDirectoryA(shortcutFolder.c_str(), nullptr);
+        MakeFolders(shortcutFolder);
         ASSERT_TRUE(::CreateHardLinkA(shortcut.c_str(), m_victim.c_str(), nullptr)) << ::GetLastError();
         break;
     }
