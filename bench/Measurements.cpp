@@ -1,0 +1,279 @@
+#include "Measurements.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "Expectations.h"
+#include "ProcessSampler.h"
+#include "SetupRun.h"
+#include "TestMachine.h"
+#include "ToolDriver.h"
+#include "WindowWatch.h"
+
+using namespace driver;
+using namespace machine;
+using fakesetup::ReadKeyValues;
+
+namespace bench {
+
+using expected::kWelcomeText;
+using expected::kInsertDiscText;
+using expected::kDiscNotFoundText;
+using expected::kReadyToInstallText;
+
+namespace {
+
+std::string MainText(HWND wizard)
+{
+    ControlState main = ReadControl(wizard, kMain);
+    if (main.visible)
+        return main.text;
+    ControlState intro = ReadControl(wizard, kIntro);
+    return intro.visible ? intro.text : std::string("(no text shown)");
+}
+
+// Starts the tool and walks it to InsertDisc, painted and idle. NULL and pError on failure.
+HWND OpenAtInsertDisc(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env,
+                      std::string* pError)
+{
+    if (!tool.Start(env)) {
+        *pError = "could not start " + ToolExePath();
+        return nullptr;
+    }
+    HWND wizard = tool.WaitForWizard();
+    if (wizard == nullptr) {
+        *pError = "no wizard window";
+        return nullptr;
+    }
+    if (!WaitForMainText(wizard, kWelcomeText, 5000)) {
+        *pError = "expected the welcome step; shown: " + MainText(wizard);
+        return nullptr;
+    }
+    Click(wizard, kNext);
+    if (!WaitForMainText(wizard, kInsertDiscText, 5000)) {
+        *pError = "expected InsertDisc; shown: " + MainText(wizard);
+        return nullptr;
+    }
+    WaitUntilPainted(wizard, 2000);
+    ::Sleep(200);
+    return wizard;
+}
+
+// The value of key in a "key=value" log, or "".
+std::string LogValue(const std::string& path, const char* key)
+{
+    for (const auto& kv : ReadKeyValues(path)) {
+        if (kv.first == key)
+            return kv.second;
+    }
+    return "";
+}
+
+}  // namespace
+
+// From just before CreateProcess until the program's window is visible and painted.
+// expectIntro: the text the intro control must show then (the tool's welcome step), or NULL.
+StartSample MeasureStart(const std::string& exe, const char* expectIntro, std::string* pError)
+{
+    StartSample sample;
+    ToolProcess process;
+    const double t0 = Ms();
+    if (!process.Start({}, exe)) {
+        *pError = "could not start " + exe;
+        return sample;
+    }
+    HWND hWnd = nullptr;
+    for (;;) {
+        if (hWnd == nullptr) {
+            hWnd = ShownWindowOf(process.ThreadId());
+            if (hWnd != nullptr)
+                sample.visibleMs = Ms() - t0;
+        }
+        if (hWnd != nullptr) {
+            if (NothingToPaint(hWnd)) {
+                sample.paintedMs = Ms() - t0;  // read after the look: never before the paint
+                break;
+            }
+        }
+        if (Ms() - t0 > 20000 || !process.IsRunning()) {
+            *pError = BaseName(exe) + (hWnd == nullptr ? ": no window" : ": never painted");
+            return sample;
+        }
+        ::Sleep(1);
+    }
+    ::Sleep(kSettleMs);
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!::GetProcessMemoryInfo(process.Handle(), &counters, sizeof(counters))) {
+        *pError = "GetProcessMemoryInfo failed";
+        return sample;
+    }
+    sample.peakWorkingSetKb = static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+    // The process has been idle since its paint: what it has used up to now is the start-up's.
+    LinuxProcess linux;
+    if (linux.Find(exe)) {
+        linux.Look();
+        sample.cpuMs = linux.SeenMs();
+        sample.linuxPeakKb = linux.PeakResidentKb();
+    } else {
+        sample.cpuMs = NAN;
+    }
+    if (expectIntro != nullptr) {
+        const std::string shown = MainText(hWnd);
+        if (shown != expectIntro) {
+            *pError = "the tool did not open on the welcome step; shown: " + shown;
+            return sample;
+        }
+    }
+    sample.ok = true;
+    process.Kill();
+    return sample;
+}
+
+// A complete search over empty drives: CPU of the tool from the click on Next until
+// DiscNotFound has been painted.
+SearchSample MeasureNotFoundSearch(std::string* pError)
+{
+    SearchSample sample;
+    LibraryInstallation library;
+    DiscDrive d('D'), e('E');
+    ToolProcess tool;
+    HWND wizard = OpenAtInsertDisc(tool, {}, pError);
+    if (wizard == nullptr)
+        return sample;
+    HWND back = ::GetDlgItem(wizard, kBack);
+    LinuxProcess linux;
+    if (!linux.Find(ToolExePath())) {
+        *pError = "the tool's Linux process was not found in /proc";
+        return sample;
+    }
+
+    linux.Look();
+    const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
+    const double t0 = Ms();
+    Click(wizard, kNext);
+    // Back is disabled while the search runs and enabled again by its report. The threads
+    // are looked at every 20 ms, so that the worker is seen shortly before it ends.
+    bool searching = false;
+    for (;;) {
+        linux.Look();
+        const bool backEnabled = Enabled(back);
+        if (!backEnabled)
+            searching = true;
+        else if (searching)
+            break;
+        if (Ms() - t0 > 40000) {
+            *pError = "the search did not report within 40 s";
+            return sample;
+        }
+        ::Sleep(20);
+    }
+    WaitUntilPainted(wizard, 3000);
+    linux.Look();
+    const double cpu1 = linux.SeenMs(), ticks1 = linux.TickMs();
+    sample.elapsedMs = Ms() - t0;
+    sample.tickMs = ticks1 - ticks0;
+    sample.mainMs = linux.SeenMainMs() - main0;
+    const std::string shown = MainText(wizard);
+    if (shown != kDiscNotFoundText) {
+        *pError = "expected DiscNotFound; shown: " + shown;
+        return sample;
+    }
+    sample.cpuMs = cpu1 - cpu0;
+    sample.ok = true;
+    return sample;
+}
+
+// Disc in D: before Next on InsertDisc: from the click until ReadyToInstall is painted.
+FoundSample MeasureFound(std::string* pError)
+{
+    FoundSample sample;
+    LibraryInstallation library;
+    DiscDrive d('D'), e('E');
+    d.InsertAddOnDisc();
+    ToolProcess tool;
+    HWND wizard = OpenAtInsertDisc(tool, {}, pError);
+    if (wizard == nullptr)
+        return sample;
+    HWND back = ::GetDlgItem(wizard, kBack);
+
+    const double t0 = Ms();
+    Click(wizard, kNext);
+    // Back goes off with SearchingDisc and on again with the report. Only then is the text
+    // read, once; should the short search step slip between two looks, the text is read
+    // every millisecond after 50 ms.
+    bool searching = false;
+    for (;;) {
+        const bool backEnabled = Enabled(back);
+        if (!backEnabled)
+            searching = true;
+        else if ((searching || Ms() - t0 > 50) && MainText(wizard) == kReadyToInstallText)
+            break;
+        if (Ms() - t0 > 5000) {
+            *pError = "ReadyToInstall did not come within 5 s; shown: " + MainText(wizard);
+            return sample;
+        }
+        ::Sleep(1);
+    }
+    sample.textMs = Ms() - t0;
+    const double painted = WaitUntilPainted(wizard, 3000);
+    if (painted == 0) {
+        *pError = "ReadyToInstall was never painted";
+        return sample;
+    }
+    sample.paintedMs = painted - t0;
+    sample.ok = true;
+    return sample;
+}
+
+// From the stand-in setup program's last clock reading until the wizard is no longer shown.
+bool MeasureReportDelay(double* pDelayMs, std::string* pError)
+{
+    LibraryInstallation library;
+    ShortcutFiles shortcuts;
+    DiscDrive d('D'), e('E');
+    d.InsertAddOnDisc();
+    const std::string log = TempFilePath("bench-report-delay.log");
+    ::DeleteFileA(log.c_str());
+    ToolProcess tool;
+    HWND wizard = OpenAtInsertDisc(tool, { { "FAKESETUP_LOG", log } }, pError);
+    if (wizard == nullptr)
+        return false;
+    Click(wizard, kNext);
+    if (!WaitForMainText(wizard, kReadyToInstallText, 5000)) {
+        *pError = "expected ReadyToInstall; shown: " + MainText(wizard);
+        return false;
+    }
+    WaitUntilPainted(wizard, 2000);
+
+    Click(wizard, kNext);
+    double hidden = 0;
+    const ULONGLONG deadline = ::GetTickCount64() + 20000;
+    do {
+        if (!::IsWindow(wizard) || !::IsWindowVisible(wizard)) {
+            hidden = NowMs();  // read after the look: never before the change
+            break;
+        }
+        ::Sleep(1);
+    } while (::GetTickCount64() < deadline);
+    if (hidden == 0) {
+        *pError = "the wizard did not close; shown: " + MainText(wizard);
+        return false;
+    }
+    if (!WaitFor([&] { return !LogValue(log, "end_ms").empty(); }, 3000)) {
+        *pError = "the wizard closed, but the setup program logged no end";
+        return false;
+    }
+    *pDelayMs = hidden - std::atof(LogValue(log, "end_ms").c_str());
+    tool.WaitForExit(5000);
+    ::DeleteFileA(log.c_str());
+    return true;
+}
+
+}  // namespace bench

@@ -1,0 +1,50 @@
+// The measurements: each starts the programs it needs in this Wine, prepares the machine
+// through the end-to-end driver, and returns one sample.
+//
+// While a step is being timed the tool's own thread is never asked anything (WindowWatch.h).
+// Control texts, which the tool's thread must answer, are read only before and after a
+// timed span.
+#ifndef BENCH_MEASUREMENTS_H
+#define BENCH_MEASUREMENTS_H
+
+#include <string>
+
+namespace bench {
+
+// After the first paint: lets late work (fonts, a second paint) reach the peak working set.
+const unsigned kSettleMs = 300;
+
+struct StartSample {
+    bool ok = false;
+    double visibleMs = 0, paintedMs = 0, peakWorkingSetKb = 0;
+    double cpuMs = 0;  // the process's own CPU time up to the paint (its live threads)
+    double linuxPeakKb = 0;
+};
+
+// From just before CreateProcess until the program's window is visible and painted.
+// expectIntro: the text the intro control must show then (the tool's welcome step), or NULL.
+StartSample MeasureStart(const std::string& exe, const char* expectIntro, std::string* pError);
+
+struct SearchSample {
+    bool ok = false;
+    double cpuMs = 0, elapsedMs = 0, tickMs = 0, mainMs = 0;
+};
+
+// A complete search over empty drives: CPU of the tool from the click on Next until
+// DiscNotFound has been painted.
+SearchSample MeasureNotFoundSearch(std::string* pError);
+
+struct FoundSample {
+    bool ok = false;
+    double textMs = 0, paintedMs = 0;
+};
+
+// Disc in D: before Next on InsertDisc: from the click until ReadyToInstall is painted.
+FoundSample MeasureFound(std::string* pError);
+
+// From the stand-in setup program's last clock reading until the wizard is no longer shown.
+bool MeasureReportDelay(double* pDelayMs, std::string* pError);
+
+}  // namespace bench
+
+#endif

@@ -1,0 +1,15 @@
+// What the benchmark reads from a PE file without loading it.
+#ifndef BENCH_PE_FILE_H
+#define BENCH_PE_FILE_H
+
+#include <string>
+
+namespace bench {
+
+// Bytes of a PE file: the whole file and its .rsrc section's raw data. False when the file
+// cannot be read or is no PE file.
+bool ReadPeSizes(const std::string& path, double* pFile, double* pResources);
+
+}  // namespace bench
+
+#endif

@@ -1,0 +1,35 @@
+// Looking at another process's windows through the window server only, so that the program
+// being timed is never asked anything while it is timed: visibility, enabled state and
+// pending update regions are kept by the server, and cost the watched program nothing.
+#ifndef BENCH_WINDOW_WATCH_H
+#define BENCH_WINDOW_WATCH_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace bench {
+
+// A clock in milliseconds (QueryPerformanceCounter).
+double Ms();
+
+// The visible top-level window of the thread (the dialog), or NULL.
+HWND ShownWindowOf(DWORD threadId);
+
+// True when neither the window nor any visible child of it has a region waiting to be
+// painted. Wine's server sets WS_VISIBLE and exposes the shown area in one request, so a
+// window seen visible and clean has had its first WM_PAINTs.
+bool NothingToPaint(HWND hWnd);
+
+// Polls every millisecond until hWnd has nothing left to paint. Ms() of that, or 0.
+double WaitUntilPainted(HWND hWnd, DWORD ms);
+
+bool Enabled(HWND hWnd);
+
+// Z:\... for a Unix path; any other path as it is.
+std::string WindowsPath(const std::string& path);
+std::string BaseName(const std::string& path);
+
+}  // namespace bench
+
+#endif
