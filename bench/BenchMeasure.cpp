@@ -1,17 +1,25 @@
-// Measures the tool against the bare dialog, both in this Wine and in one run: start-up to the
-// first paint, peak working set on the first step, CPU of a complete not-found disc search,
-// latency of a found disc, delay of the report after the setup program, and the size of the
-// i686 files. Prints a table and writes the JSON file.
+// Measures the tool in this Wine, in one run, against the least the same work can cost and
+// against a peer a user might pick instead:
+//   - start-up to the first painted page and the peak working set then, against the bare
+//     dialog that carries the tool's manifest (administrator rights, Common Controls 6) and
+//     DLL imports, which are prescribed (the plain bare dialog is reported beside it);
+//   - CPU of a complete not-found disc search, against a bare loop that makes the same calls;
+//   - the same three figures of the NSIS peer (NsisPeer.nsi), and the i686 file sizes;
+//   - latency of a found disc and delay of the report after the setup program.
+// Prints the tables and writes the JSON file.
 //
-//   BenchMeasure --bare EXE --tool32 EXE --bare32 EXE [--json FILE] [--runs N] [--startup-runs N]
-//                [--search-runs N] [--only startup|found|report|search]
+//   BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE
+//                --tool32 EXE --baseline32 EXE --plain32 EXE --peer32 EXE
+//                [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]
+//                [--only startup|found|report|search|peer]
 //   BenchMeasure --why [--runs N] EXE...     start-up, its CPU and the working set of each program
 //
-// Paths may be Unix paths (as scripts/bench passes them) or Windows paths.
+// Paths may be Unix paths (as scripts/bench passes them) or Windows paths. The x86_64 tool
+// is the one beside the tests' driver (ToolExePath).
 //
-// The parts: Measurements (one sample of each kind), ProcessSampler (CPU and memory from
-// /proc), WindowWatch (window state from the window server), PeFile (file sizes), Report
-// (the table and the JSON file).
+// The parts: Measurements and PeerMeasurements (one sample of each kind), ProcessSampler
+// (CPU and memory from /proc), WindowWatch (window state from the window server), PeFile
+// (sizes and imports), Report (the tables and the JSON file).
 #include <windows.h>
 
 #include <cstdio>
@@ -22,6 +30,8 @@
 #include "Expectations.h"
 #include "Measurements.h"
 #include "PeFile.h"
+#include "PeerMeasurements.h"
+#include "ProcessSampler.h"
 #include "Report.h"
 #include "TestMachine.h"
 #include "ToolDriver.h"
@@ -38,8 +48,10 @@ using expected::kWelcomeText;
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: BenchMeasure --bare EXE --tool32 EXE --bare32 EXE [--json FILE] [--runs N]\n"
-                 "                    [--startup-runs N] [--search-runs N] [--only startup|found|report|search]\n"
+                 "usage: BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE\n"
+                 "                    --tool32 EXE --baseline32 EXE --plain32 EXE --peer32 EXE\n"
+                 "                    [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]\n"
+                 "                    [--only startup|found|report|search|peer]\n"
                  "       BenchMeasure --why [--runs N] EXE...\n");
     return 2;
 }
@@ -78,20 +90,60 @@ int CompareStarts(const std::vector<std::string>& exes, int runs)
     return 0;
 }
 
+
+// The 1-minute load at the start of a group and at its end: "0.42-0.61".
+struct LoadSpan {
+    std::string before = LoadAverage();
+    std::string Span() const
+    {
+        const std::string after = LoadAverage();
+        return before.substr(0, before.find(' ')) + "-" + after.substr(0, after.find(' '));
+    }
+};
+
+std::string Joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : " ") + name;
+    return text;
+}
+
+// The baseline stands for the tool only while it imports the very same DLLs.
+bool SameImports(const std::string& tool, const std::string& baseline, Series& failures)
+{
+    std::vector<std::string> toolDlls, baselineDlls;
+    if (!ReadImportedDlls(tool, &toolDlls) || !ReadImportedDlls(baseline, &baselineDlls)) {
+        Fail(failures, "cannot read the imports of " + tool + " and " + baseline);
+        return false;
+    }
+    if (toolDlls != baselineDlls) {
+        Fail(failures, "the baseline " + BaseName(baseline) + " imports " + Joined(baselineDlls) + ", the tool " +
+                           Joined(toolDlls) + ": bench/CMakeLists.txt must follow the tool");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string bare, tool32, bare32, json, only;
+    std::string baseline, plain, peer, searchLoop, tool32, baseline32, plain32, peer32, json, only;
     std::vector<std::string> why;
     bool whyMode = false;
     int runs = 7, startupRuns = 15, searchRuns = 5;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-        if (arg == "--bare") bare = WindowsPath(next());
+        if (arg == "--baseline") baseline = WindowsPath(next());
+        else if (arg == "--plain") plain = WindowsPath(next());
+        else if (arg == "--peer") peer = WindowsPath(next());
+        else if (arg == "--search-loop") searchLoop = WindowsPath(next());
         else if (arg == "--tool32") tool32 = WindowsPath(next());
-        else if (arg == "--bare32") bare32 = WindowsPath(next());
+        else if (arg == "--baseline32") baseline32 = WindowsPath(next());
+        else if (arg == "--plain32") plain32 = WindowsPath(next());
+        else if (arg == "--peer32") peer32 = WindowsPath(next());
         else if (arg == "--json") json = WindowsPath(next());
         else if (arg == "--runs") runs = std::atoi(next().c_str());
         else if (arg == "--startup-runs") startupRuns = std::atoi(next().c_str());
@@ -106,145 +158,238 @@ int main(int argc, char** argv)
         return Usage();
     if (whyMode)
         return why.empty() ? Usage() : CompareStarts(why, runs);
-    if (bare.empty() || tool32.empty() || bare32.empty())
-        return Usage();
+    for (const std::string* path : { &baseline, &plain, &peer, &searchLoop, &tool32, &baseline32, &plain32, &peer32 }) {
+        if (path->empty())
+            return Usage();
+    }
     auto wanted = [&](const char* group) { return only.empty() || only == group; };
+    const std::string loadBefore = LoadAverage();
+    std::printf("load average (1, 5, 15 min) at the start: %s\n", loadBefore.c_str());
 
     const std::string tool = ToolExePath();
-    std::vector<Metric> metrics(7);
+    enum { kTool, kBaseline, kPlain, kLoop, kPeer };
+    std::vector<Program> programs(5);
+    programs[kTool].name = "tool", programs[kTool].what = "the x86_64 twin (the i686 release for the size)";
+    programs[kBaseline].name = "baseline", programs[kBaseline].what = "bare dialog + the tool's manifest and DLL imports";
+    programs[kPlain].name = "plain", programs[kPlain].what = "bare dialog, no manifest, no other imports";
+    programs[kLoop].name = "loop", programs[kLoop].what = "bare search loop: the search's calls, nothing else";
+    programs[kPeer].name = "nsis", programs[kPeer].what = "NSIS peer: amd64-unicode stub (x86-unicode for the size)";
+
+    std::vector<Metric> metrics(11);
     Metric& startup = metrics[0];
     Metric& workingSet = metrics[1];
     Metric& searchCpu = metrics[2];
-    Metric& found = metrics[3];
-    Metric& report = metrics[4];
-    Metric& image = metrics[5];
-    Metric& file = metrics[6];
-    startup.name = "startup_ms", startup.unit = "ms", startup.goal = "ratio <= 1.15", startup.goalKind = 1;
-    startup.hi = 1.15;
-    workingSet.name = "working_set_kb", workingSet.unit = "KB", workingSet.goal = "ratio <= 1.2";
-    workingSet.goalKind = 1, workingSet.hi = 1.2;
-    searchCpu.name = "search_cpu_ms", searchCpu.unit = "ms", searchCpu.goal = "< 20 ms", searchCpu.goalKind = 2;
-    searchCpu.hi = 20, searchCpu.baseline = 0;
+    Metric& startupPeer = metrics[3];
+    Metric& workingSetPeer = metrics[4];
+    Metric& searchCpuPeer = metrics[5];
+    Metric& found = metrics[6];
+    Metric& report = metrics[7];
+    Metric& image = metrics[8];
+    Metric& file = metrics[9];
+    Metric& filePeer = metrics[10];
+    startup.name = "startup_ms", startup.unit = "ms";
+    workingSet.name = "working_set_kb", workingSet.unit = "KB";
+    searchCpu.name = "search_cpu_ms", searchCpu.unit = "ms";
+    for (Metric* m : { &startup, &workingSet, &searchCpu })
+        m->goal = "ratio <= 1.05", m->goalKind = 1, m->hi = 1.05;
+    startupPeer.name = "startup_vs_nsis", startupPeer.unit = "ms";
+    workingSetPeer.name = "working_set_vs_nsis", workingSetPeer.unit = "KB";
+    searchCpuPeer.name = "search_cpu_vs_nsis", searchCpuPeer.unit = "ms";
+    for (Metric* m : { &startupPeer, &workingSetPeer, &searchCpuPeer })
+        m->goal = "ratio < 1", m->goalKind = 4, m->hi = 1;
     found.name = "found_latency_ms", found.unit = "ms", found.goal = "< 100 ms", found.goalKind = 2, found.hi = 100;
     report.name = "report_delay_ms", report.unit = "ms", report.goal = "500..550 ms", report.goalKind = 3;
     report.lo = 500, report.hi = 550;
     image.name = "image_bytes", image.unit = "B", image.goal = "ratio <= 3", image.goalKind = 1, image.hi = 3;
     file.name = "file_bytes", file.unit = "B", file.goal = "(reported)";
+    filePeer.name = "file_vs_nsis", filePeer.unit = "B", filePeer.goal = "(reported)";
 
-    // Sizes first: they cannot fail halfway.
-    double toolFile = 0, toolRsrc = 0, bareFile = 0, bareRsrc = 0;
-    if (ReadPeSizes(tool32, &toolFile, &toolRsrc) && ReadPeSizes(bare32, &bareFile, &bareRsrc)) {
+    // Sizes and imports first: they cannot fail halfway.
+    Series checks;  // failures that belong to no metric
+    SameImports(tool, baseline, checks);
+    SameImports(tool32, baseline32, checks);
+    double toolFile = 0, toolRsrc = 0, baseFile = 0, baseRsrc = 0, plainFile = 0, plainRsrc = 0, peerFile = 0, peerRsrc = 0;
+    if (ReadPeSizes(tool32, &toolFile, &toolRsrc) && ReadPeSizes(baseline32, &baseFile, &baseRsrc)
+        && ReadPeSizes(plain32, &plainFile, &plainRsrc) && ReadPeSizes(peer32, &peerFile, &peerRsrc)) {
         image.tool.Add(toolFile - toolRsrc);
-        image.baseline = bareFile - bareRsrc;
+        image.baseline = baseFile - baseRsrc;
         file.tool.Add(toolFile);
-        file.baseline = bareFile;
+        file.baseline = baseFile;
+        filePeer.tool.Add(toolFile);
+        filePeer.baseline = peerFile;
+        programs[kTool].fileBytes = toolFile;
+        programs[kBaseline].fileBytes = baseFile;
+        programs[kPlain].fileBytes = plainFile;
+        programs[kPeer].fileBytes = peerFile;
     } else {
-        Fail(image.tool, "cannot read the i686 files " + tool32 + " and " + bare32);
+        Fail(image.tool, "cannot read the i686 files " + tool32 + ", " + baseline32 + ", " + plain32 + " and " + peer32);
     }
 
-    // Start-up and working set: the tool and the baseline in turns, the order swapped every
-    // round, after one uncounted round that warms the caches.
-    Series toolVisible, bareVisible, toolCpu, bareCpu, toolHwm, bareHwm;
+    // The peer is compared only once it is seen doing the job.
+    if (wanted("peer")) {
+        std::string error;
+        if (CheckPeerJob(peer, &error))
+            std::printf("nsis: walked through the whole job (setup program run, both shortcuts deleted, closed)\n");
+        else
+            Fail(checks, "NSIS peer: " + error);
+    }
+
+    // Start-up and working set: the four programs in turns, the order turned every round,
+    // after one uncounted round that warms the caches.
+    Series toolVisible, baseVisible, toolHwm, baseHwm;
     if (wanted("startup")) {
-        LibraryInstallation library;  // the tool then opens on the welcome step
+        LoadSpan load;
+        LibraryInstallation library;  // the tool and the peer then open on their welcome pages
+        const int order[4] = { kTool, kBaseline, kPlain, kPeer };
         for (int run = -1; run < startupRuns; ++run) {
-            for (int k = 0; k < 2; ++k) {
-                const bool isTool = (k == 0) == (run % 2 == 0);
+            for (int k = 0; k < 4; ++k) {
+                const int which = order[(k + run + 4) % 4];
+                const bool page = which == kTool || which == kPeer;
+                const std::string& exe = which == kTool ? tool : which == kBaseline ? baseline : which == kPlain ? plain : peer;
                 std::string error;
-                StartSample s = MeasureStart(isTool ? tool : bare, isTool ? kWelcomeText : nullptr, &error);
-                Series& target = isTool ? startup.tool : startup.baseSeries;
+                StartSample s = MeasureStart(exe, page ? kWelcomeText : nullptr, &error,
+                                             which == kPeer ? Closing::Cancel : Closing::Kill);
+                Program& p = programs[which];
                 if (!s.ok) {
-                    Fail(target, error);
+                    Fail(p.startup, error);
                 } else if (run >= 0) {
-                    target.Add(s.paintedMs);
-                    (isTool ? workingSet.tool : workingSet.baseSeries).Add(s.peakWorkingSetKb);
-                    (isTool ? toolVisible : bareVisible).Add(s.visibleMs);
-                    (isTool ? toolCpu : bareCpu).Add(s.cpuMs);
-                    (isTool ? toolHwm : bareHwm).Add(s.linuxPeakKb);
+                    p.startup.Add(s.paintedMs);
+                    p.workingSet.Add(s.peakWorkingSetKb);
+                    p.startupCpu.Add(s.cpuMs);
+                    if (which == kTool)
+                        toolVisible.Add(s.visibleMs), toolHwm.Add(s.linuxPeakKb);
+                    if (which == kBaseline)
+                        baseVisible.Add(s.visibleMs), baseHwm.Add(s.linuxPeakKb);
                 }
                 ::Sleep(200);
             }
         }
-        std::printf("startup: tool %s ms, baseline %s ms\n", Num(startup.tool.Median()).c_str(),
-                    Num(startup.Baseline()).c_str());
+        startup.tool = startupPeer.tool = programs[kTool].startup;
+        startup.baseSeries = programs[kBaseline].startup;
+        startupPeer.baseSeries = programs[kPeer].startup;
+        workingSet.tool = workingSetPeer.tool = programs[kTool].workingSet;
+        workingSet.baseSeries = programs[kBaseline].workingSet;
+        workingSetPeer.baseSeries = programs[kPeer].workingSet;
+        for (Metric* m : { &startup, &workingSet, &startupPeer, &workingSetPeer })
+            m->load = load.Span();
+        std::printf("startup: tool %s ms, baseline %s ms, plain %s ms, nsis %s ms (load %s)\n",
+                    Num(programs[kTool].startup.Median()).c_str(), Num(programs[kBaseline].startup.Median()).c_str(),
+                    Num(programs[kPlain].startup.Median()).c_str(), Num(programs[kPeer].startup.Median()).c_str(),
+                    startup.load.c_str());
     }
 
     Series foundText;
-    for (int run = 0; wanted("found") && run < runs; ++run) {
-        std::string error;
-        FoundSample s = MeasureFound(&error);
-        if (!s.ok) {
-            Fail(found.tool, error);
-            continue;
+    if (wanted("found")) {
+        LoadSpan load;
+        for (int run = 0; run < runs; ++run) {
+            std::string error;
+            FoundSample s = MeasureFound(&error);
+            if (!s.ok) {
+                Fail(found.tool, error);
+                continue;
+            }
+            found.tool.Add(s.paintedMs);
+            foundText.Add(s.textMs);
         }
-        found.tool.Add(s.paintedMs);
-        foundText.Add(s.textMs);
+        found.load = load.Span();
+        std::printf("found: %s ms (load %s)\n", Num(found.tool.Median()).c_str(), found.load.c_str());
     }
-    if (wanted("found"))
-        std::printf("found: %s ms\n", Num(found.tool.Median()).c_str());
 
-    for (int run = 0; wanted("report") && run < runs; ++run) {
-        std::string error;
-        double delay = 0;
-        if (MeasureReportDelay(&delay, &error))
-            report.tool.Add(delay);
-        else
-            Fail(report.tool, error);
-    }
-    if (wanted("report"))
-        std::printf("report: %s ms\n", Num(report.tool.Median()).c_str());
-
-    Series searchElapsed, searchTicks;
-    for (int run = 0; wanted("search") && run < searchRuns; ++run) {
-        std::string error;
-        SearchSample s = MeasureNotFoundSearch(&error);
-        if (!s.ok) {
-            Fail(searchCpu.tool, error);
-            continue;
+    if (wanted("report")) {
+        LoadSpan load;
+        for (int run = 0; run < runs; ++run) {
+            std::string error;
+            double delay = 0;
+            if (MeasureReportDelay(&delay, &error))
+                report.tool.Add(delay);
+            else
+                Fail(report.tool, error);
         }
-        searchCpu.tool.Add(s.cpuMs);
-        searchElapsed.Add(s.elapsedMs);
-        searchTicks.Add(s.tickMs);
-        std::printf("search %d: %s ms CPU (window thread %s, others %s; ticks %s) over %s ms\n", run + 1,
-                    Num(s.cpuMs).c_str(), Num(s.mainMs).c_str(), Num(s.cpuMs - s.mainMs).c_str(),
-                    Num(s.tickMs, 0).c_str(), Num(s.elapsedMs, 0).c_str());
+        report.load = load.Span();
+        std::printf("report: %s ms (load %s)\n", Num(report.tool.Median()).c_str(), report.load.c_str());
+    }
+
+    // The tool's search, the bare loop's and the peer's in turns, the order turned every run.
+    Series searchElapsed, searchTicks, searchMain, loopElapsed;
+    if (wanted("search")) {
+        LoadSpan load;
+        const int order[3] = { kTool, kLoop, kPeer };
+        for (int run = 0; run < searchRuns; ++run) {
+            for (int k = 0; k < 3; ++k) {
+                const int which = order[(k + run) % 3];
+                std::string error;
+                const SearchSample s = which == kTool ? MeasureNotFoundSearch(&error)
+                                       : which == kLoop ? MeasureSearchLoop(searchLoop, &error)
+                                                        : MeasurePeerSearch(peer, &error);
+                Program& p = programs[which];
+                if (!s.ok) {
+                    Fail(p.searchCpu, error);
+                    continue;
+                }
+                p.searchCpu.Add(s.cpuMs);
+                if (which == kTool)
+                    searchElapsed.Add(s.elapsedMs), searchTicks.Add(s.tickMs), searchMain.Add(s.mainMs);
+                if (which == kLoop)
+                    loopElapsed.Add(s.elapsedMs);
+                std::printf("search %d, %s: %s ms CPU (main thread %s, others %s; ticks %s) over %s ms (load %s)\n",
+                            run + 1, p.name.c_str(), Num(s.cpuMs).c_str(), Num(s.mainMs).c_str(),
+                            Num(s.cpuMs - s.mainMs).c_str(), Num(s.tickMs, 0).c_str(), Num(s.elapsedMs, 0).c_str(),
+                            LoadAverage().substr(0, LoadAverage().find(' ')).c_str());
+            }
+        }
+        searchCpu.tool = searchCpuPeer.tool = programs[kTool].searchCpu;
+        searchCpu.baseSeries = programs[kLoop].searchCpu;
+        searchCpuPeer.baseSeries = programs[kPeer].searchCpu;
+        searchCpu.load = searchCpuPeer.load = load.Span();
     }
 
     if (!only.empty()) {
         for (const Metric& m : metrics) {
             if (!m.tool.Empty() && m.unit != "B")
                 std::printf("%s samples: %s%s%s\n", m.name.c_str(), List(m.tool, " ", 1).c_str(),
-                            m.baseSeries.Empty() ? "" : "; baseline: ", List(m.baseSeries, " ", 1).c_str());
+                            m.baseSeries.Empty() ? "" : "; base: ", List(m.baseSeries, " ", 1).c_str());
         }
     }
+    const std::string loadAfter = LoadAverage();
     std::printf("\n");
     PrintTable(metrics);
-    std::printf("\nstartup: CreateProcess until the window is visible and neither it nor a child has an update\n"
-                "  region left (looked at every ~1 ms); visible alone at %s ms (tool) and %s ms (baseline).\n"
-                "  Other load on the machine only adds time: fastest runs %s / %s ms (ratio %s); the process's\n"
-                "  own CPU to the paint, mean: %s / %s ms (ratio %s).\n"
-                "working_set: PeakWorkingSetSize 300 ms after the paint (Linux's VmHWM then: %s / %s KB).\n"
-                "found: Next until ReadyToInstall is painted; its text was set after %s ms.\n"
-                "search_cpu: the tool's threads' run time from Linux (Wine 8.0's GetProcessTimes reports the\n"
-                "  caller's own times); %d searches of %s ms; whole-process 10 ms ticks agree: median %s ms.\n"
-                "image_bytes: i686 file without .rsrc; .rsrc is %s B (tool) and %s B (baseline).\n",
-                Num(toolVisible.Median()).c_str(), Num(bareVisible.Median()).c_str(),
-                Num(startup.tool.Min()).c_str(), Num(startup.baseSeries.Min()).c_str(),
-                Num(startup.tool.Min() / startup.baseSeries.Min(), 2).c_str(), Num(toolCpu.Mean()).c_str(),
-                Num(bareCpu.Mean()).c_str(), Num(toolCpu.Mean() / bareCpu.Mean(), 2).c_str(),
-                Num(toolHwm.Median(), 0).c_str(), Num(bareHwm.Median(), 0).c_str(), Num(foundText.Median()).c_str(),
-                static_cast<int>(searchElapsed.values.size()), Num(searchElapsed.Median(), 0).c_str(),
-                Num(searchTicks.Median(), 0).c_str(),
-                Num(toolRsrc, 0).c_str(), Num(bareRsrc, 0).c_str());
+    std::printf("\n");
+    PrintPrograms(programs);
+    std::printf(
+        "\nload average (1, 5, 15 min): %s at the start, %s at the end; the load column: 1-minute load\n"
+        "  when the metric's group started and ended. Figures taken under load mean little.\n"
+        "base: the baseline (bare dialog + the tool's manifest and imports) for startup, working set and\n"
+        "  sizes; the bare search loop for search_cpu; the NSIS peer for the *_vs_nsis rows.\n"
+        "startup: CreateProcess until the window is visible, neither it nor a child has an update region\n"
+        "  left and (tool, nsis) the welcome text is shown; looked at every ~1 ms. Visible alone at %s ms\n"
+        "  (tool) and %s ms (baseline). Other load only adds time: fastest runs %s / %s ms (ratio %s).\n"
+        "working_set: PeakWorkingSetSize 300 ms after the paint (Linux's VmHWM then: %s / %s KB).\n"
+        "search_cpu: run time of every thread, from Linux (Wine 8.0's GetProcessTimes reports the caller's\n"
+        "  own), from Next on the disc page until the not-found page is painted (the loop: from its start\n"
+        "  signal to its end); %d tool searches of %s ms, its window thread %s ms of it; whole-process\n"
+        "  10 ms ticks: %s ms. The loop searched for %s ms.\n"
+        "found: Next until ReadyToInstall is painted; its text was set after %s ms.\n"
+        "image_bytes: i686 file without .rsrc; .rsrc is %s B (tool) and %s B (baseline).\n"
+        "nsis: NSIS 3.08 from Debian, stock plain interface with nsDialogs pages. Debian ships amd64 stubs,\n"
+        "  so its start-up, working set and search run under wine64 beside the x86_64 twin; its size is\n"
+        "  the x86-unicode build's, beside the i686 release.\n",
+        loadBefore.c_str(), loadAfter.c_str(), Num(toolVisible.Median()).c_str(), Num(baseVisible.Median()).c_str(),
+        Num(startup.tool.Min()).c_str(), Num(startup.baseSeries.Min()).c_str(),
+        Num(startup.tool.Min() / startup.baseSeries.Min(), 2).c_str(), Num(toolHwm.Median(), 0).c_str(),
+        Num(baseHwm.Median(), 0).c_str(), static_cast<int>(searchElapsed.values.size()),
+        Num(searchElapsed.Median(), 0).c_str(), Num(searchMain.Median()).c_str(), Num(searchTicks.Median(), 0).c_str(),
+        Num(loopElapsed.Median(), 0).c_str(), Num(foundText.Median()).c_str(), Num(toolRsrc, 0).c_str(),
+        Num(baseRsrc, 0).c_str());
 
-    int failures = 0;
-    for (const Metric& m : metrics)
-        failures += m.tool.failures + m.baseSeries.failures;
-    if (!json.empty() && !WriteJson(json, metrics)) {
+    // The start-up and search metrics hold copies of the programs' series: counted there.
+    int failures = checks.failures + found.tool.failures + report.tool.failures + image.tool.failures;
+    for (const Program& p : programs)
+        failures += p.startup.failures + p.searchCpu.failures;
+    if (!json.empty() && !WriteJson(json, metrics, programs, loadBefore, loadAfter)) {
         std::fprintf(stderr, "bench: cannot write %s\n", json.c_str());
         return 1;
     }
     if (failures > 0)
-        std::printf("bench: %d measurement(s) failed (see above)\n", failures);
+        std::printf("bench: %d measurement(s) or check(s) failed (see above)\n", failures);
     return failures > 0 ? 1 : 0;
 }

@@ -77,9 +77,7 @@ std::string LogValue(const std::string& path, const char* key)
 
 }  // namespace
 
-// From just before CreateProcess until the program's window is visible and painted.
-// expectIntro: the text the intro control must show then (the tool's welcome step), or NULL.
-StartSample MeasureStart(const std::string& exe, const char* expectIntro, std::string* pError)
+StartSample MeasureStart(const std::string& exe, const char* expectText, std::string* pError, Closing closing)
 {
     StartSample sample;
     ToolProcess process;
@@ -95,14 +93,15 @@ StartSample MeasureStart(const std::string& exe, const char* expectIntro, std::s
             if (hWnd != nullptr)
                 sample.visibleMs = Ms() - t0;
         }
-        if (hWnd != nullptr) {
-            if (NothingToPaint(hWnd)) {
-                sample.paintedMs = Ms() - t0;  // read after the look: never before the paint
-                break;
-            }
+        if (hWnd != nullptr && NothingToPaint(hWnd) && (expectText == nullptr || ShowsText(hWnd, expectText))) {
+            sample.paintedMs = Ms() - t0;  // read after the look: never before the paint
+            break;
         }
         if (Ms() - t0 > 20000 || !process.IsRunning()) {
-            *pError = BaseName(exe) + (hWnd == nullptr ? ": no window" : ": never painted");
+            *pError = BaseName(exe) + (hWnd == nullptr ? ": no window"
+                                       : expectText != nullptr && !ShowsText(hWnd, expectText)
+                                           ? ": never showed the first page's text"
+                                           : ": never painted");
             return sample;
         }
         ::Sleep(1);
@@ -124,20 +123,31 @@ StartSample MeasureStart(const std::string& exe, const char* expectIntro, std::s
     } else {
         sample.cpuMs = NAN;
     }
-    if (expectIntro != nullptr) {
-        const std::string shown = MainText(hWnd);
-        if (shown != expectIntro) {
-            *pError = "the tool did not open on the welcome step; shown: " + shown;
-            return sample;
-        }
-    }
     sample.ok = true;
+    if (closing == Closing::Cancel) {
+        ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        process.WaitForExit(5000);
+    }
     process.Kill();
     return sample;
 }
 
-// A complete search over empty drives: CPU of the tool from the click on Next until
-// DiscNotFound has been painted.
+bool WatchSearchByBack(LinuxProcess& linux, HWND back, unsigned ms)
+{
+    const double t0 = Ms();
+    bool searching = false;
+    for (;;) {
+        linux.Look();
+        if (!Enabled(back))
+            searching = true;
+        else if (searching)
+            return true;
+        if (Ms() - t0 > ms)
+            return false;
+        ::Sleep(20);
+    }
+}
+
 SearchSample MeasureNotFoundSearch(std::string* pError)
 {
     SearchSample sample;
@@ -158,21 +168,9 @@ SearchSample MeasureNotFoundSearch(std::string* pError)
     const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
     const double t0 = Ms();
     Click(wizard, kNext);
-    // Back is disabled while the search runs and enabled again by its report. The threads
-    // are looked at every 20 ms, so that the worker is seen shortly before it ends.
-    bool searching = false;
-    for (;;) {
-        linux.Look();
-        const bool backEnabled = Enabled(back);
-        if (!backEnabled)
-            searching = true;
-        else if (searching)
-            break;
-        if (Ms() - t0 > 40000) {
-            *pError = "the search did not report within 40 s";
-            return sample;
-        }
-        ::Sleep(20);
+    if (!WatchSearchByBack(linux, back, 40000)) {
+        *pError = "the search did not report within 40 s";
+        return sample;
     }
     WaitUntilPainted(wizard, 3000);
     linux.Look();
@@ -186,6 +184,72 @@ SearchSample MeasureNotFoundSearch(std::string* pError)
         return sample;
     }
     sample.cpuMs = cpu1 - cpu0;
+    sample.ok = true;
+    return sample;
+}
+
+SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError)
+{
+    SearchSample sample;
+    LibraryInstallation library;  // the same machine as the tool's search
+    DiscDrive d('D'), e('E');
+    const std::string tag = std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount64());
+    const std::string names[3] = { "bench-search-ready-" + tag, "bench-search-go-" + tag, "bench-search-done-" + tag };
+    HANDLE events[3];
+    for (int i = 0; i < 3; ++i)
+        events[i] = ::CreateEventA(nullptr, FALSE, FALSE, names[i].c_str());
+    struct Closer {
+        HANDLE* events;
+        ~Closer()
+        {
+            for (int i = 0; i < 3; ++i) {
+                if (events[i] != nullptr)
+                    ::CloseHandle(events[i]);
+            }
+        }
+    } closer{ events };
+    HANDLE ready = events[0], go = events[1], done = events[2];
+    if (ready == nullptr || go == nullptr || done == nullptr) {
+        *pError = "could not create the search loop's events";
+        return sample;
+    }
+    ToolProcess loop;
+    if (!loop.Start({ { "BENCH_SEARCH_READY", names[0] }, { "BENCH_SEARCH_GO", names[1] },
+                      { "BENCH_SEARCH_DONE", names[2] } }, exe)) {
+        *pError = "could not start " + exe;
+        return sample;
+    }
+    if (::WaitForSingleObject(ready, 10000) != WAIT_OBJECT_0) {
+        *pError = BaseName(exe) + " did not get ready";
+        return sample;
+    }
+    ::Sleep(200);  // as the tool, idle at the start
+    LinuxProcess linux;
+    if (!linux.Find(exe)) {
+        *pError = "the search loop's Linux process was not found in /proc";
+        return sample;
+    }
+    linux.Look();
+    const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
+    const double t0 = Ms();
+    ::SetEvent(go);
+    // Its threads are looked at every 20 ms, as the tool's are.
+    for (;;) {
+        linux.Look();
+        if (::WaitForSingleObject(done, 20) == WAIT_OBJECT_0)
+            break;
+        if (Ms() - t0 > 40000 || !loop.IsRunning()) {
+            *pError = BaseName(exe) + " did not finish its search";
+            return sample;
+        }
+    }
+    linux.Look();
+    sample.elapsedMs = Ms() - t0;
+    sample.cpuMs = linux.SeenMs() - cpu0;
+    sample.tickMs = linux.TickMs() - ticks0;
+    sample.mainMs = linux.SeenMainMs() - main0;
+    ::SetEvent(go);  // it ends now
+    loop.WaitForExit(5000);
     sample.ok = true;
     return sample;
 }

@@ -7,6 +7,8 @@
 #ifndef BENCH_MEASUREMENTS_H
 #define BENCH_MEASUREMENTS_H
 
+#include <windows.h>
+
 #include <string>
 
 namespace bench {
@@ -21,9 +23,15 @@ struct StartSample {
     double linuxPeakKb = 0;
 };
 
-// From just before CreateProcess until the program's window is visible and painted.
-// expectIntro: the text the intro control must show then (the tool's welcome step), or NULL.
-StartSample MeasureStart(const std::string& exe, const char* expectIntro, std::string* pError);
+// How a measured program is ended: killed, or asked to close by Cancel first (so that an
+// installer removes what it unpacked into the temporary folder).
+enum class Closing { Kill, Cancel };
+
+// From just before CreateProcess until the program's window is visible, has nothing left to
+// paint and, when expectText is not NULL, shows that text in a visible window (the first
+// page of the tool or the peer). Peak working set and CPU 300 ms later.
+StartSample MeasureStart(const std::string& exe, const char* expectText, std::string* pError,
+                         Closing closing = Closing::Kill);
 
 struct SearchSample {
     bool ok = false;
@@ -33,6 +41,15 @@ struct SearchSample {
 // A complete search over empty drives: CPU of the tool from the click on Next until
 // DiscNotFound has been painted.
 SearchSample MeasureNotFoundSearch(std::string* pError);
+
+// The same search done by the bare search loop (BareSearch.cpp) on the same machine: its
+// CPU from its start signal until it reports the search done.
+SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError);
+
+class LinuxProcess;
+// Looks at the process's threads every 20 ms (so that a worker is seen shortly before it
+// ends) until Back, turned off while a search runs, is on again. False after ms.
+bool WatchSearchByBack(LinuxProcess& linux, HWND back, unsigned ms);
 
 struct FoundSample {
     bool ok = false;

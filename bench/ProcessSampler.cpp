@@ -60,6 +60,18 @@ std::vector<std::string> StatFields(const std::string& stat)
     return fields;
 }
 
+std::string LoadAverage()
+{
+    const std::string text = ReadWholeFile("Z:\\proc\\loadavg");
+    size_t end = 0;
+    for (int field = 0; field < 3; ++field) {
+        end = text.find(' ', end + (field > 0 ? 1 : 0));
+        if (end == std::string::npos)
+            return "?";
+    }
+    return text.substr(0, end);
+}
+
 bool LinuxProcess::Find(const std::string& exe)
 {
     m_folder.clear();

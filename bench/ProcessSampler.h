@@ -19,6 +19,9 @@ std::string ReadWholeFile(const std::string& path);
 // Fields of a /proc stat line after the command name, which may hold spaces: [0] is field 3.
 std::vector<std::string> StatFields(const std::string& stat);
 
+// The machine's load averages over 1, 5 and 15 minutes ("0.42 0.61 0.70"), or "?".
+std::string LoadAverage();
+
 class LinuxProcess {
 public:
     // The Linux process of a Wine program started from exe: Wine gives it the program's

@@ -30,8 +30,9 @@ struct Metric {
     double baseline = NAN;  // the fixed baseline, when there are no baseline samples
     Series baseSeries;
     std::string goal;
-    int goalKind = 0;  // 1 ratio <= limit, 2 value < limit, 3 lo <= value <= hi, 0 none
+    int goalKind = 0;  // 1 ratio <= hi, 2 value < hi, 3 lo <= value <= hi, 4 ratio < hi, 0 none
     double lo = 0, hi = 0;
+    std::string load;  // the 1-minute load average while its samples were taken
 
     double Baseline() const;
     double Ratio() const;
@@ -44,8 +45,17 @@ std::string Num(double v, int decimals = 1);
 // The samples, joined by separator.
 std::string List(const Series& series, const char* separator, int decimals);
 
+// One program measured in the run, for the table of programs.
+struct Program {
+    std::string name, what;
+    Series startup, startupCpu, workingSet, searchCpu;
+    double fileBytes = NAN;  // of its i686 build
+};
+
 void PrintTable(const std::vector<Metric>& metrics);
-bool WriteJson(const std::string& path, const std::vector<Metric>& metrics);
+void PrintPrograms(const std::vector<Program>& programs);
+bool WriteJson(const std::string& path, const std::vector<Metric>& metrics, const std::vector<Program>& programs,
+               const std::string& loadBefore, const std::string& loadAfter);
 
 }  // namespace bench
 

@@ -59,6 +59,49 @@ bool Enabled(HWND hWnd)
     return ::IsWindowEnabled(hWnd) != FALSE;
 }
 
+namespace {
+
+std::wstring WithoutCarriageReturns(std::wstring text)
+{
+    text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
+    return text;
+}
+
+std::wstring ServerText(HWND hWnd)
+{
+    wchar_t text[2048];
+    const int n = ::InternalGetWindowText(hWnd, text, sizeof(text) / sizeof(text[0]));
+    return WithoutCarriageReturns(std::wstring(text, n > 0 ? n : 0));
+}
+
+struct TextSearch {
+    std::wstring wanted;
+    bool found = false;
+};
+
+}  // namespace
+
+bool ShowsText(HWND hWnd, const char* text)
+{
+    wchar_t wide[2048];
+    const int n = ::MultiByteToWideChar(932, 0, text, -1, wide, sizeof(wide) / sizeof(wide[0]));
+    if (n <= 0)
+        return false;
+    TextSearch search;
+    search.wanted = WithoutCarriageReturns(wide);
+    if (ServerText(hWnd) == search.wanted)
+        return true;
+    ::EnumChildWindows(hWnd, [](HWND child, LPARAM lParam) -> BOOL {
+        TextSearch* pSearch = reinterpret_cast<TextSearch*>(lParam);
+        if (::IsWindowVisible(child) && ServerText(child) == pSearch->wanted) {
+            pSearch->found = true;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::string WindowsPath(const std::string& path)
 {
     if (path.empty() || path[0] != '/')

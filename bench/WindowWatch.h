@@ -26,6 +26,11 @@ double WaitUntilPainted(HWND hWnd, DWORD ms);
 
 bool Enabled(HWND hWnd);
 
+// True when hWnd or a visible window below it shows text (code page 932, as the tests write
+// it; line ends compared without their CR). Texts are read from the window server
+// (InternalGetWindowText), which sends the watched program no message.
+bool ShowsText(HWND hWnd, const char* text);
+
 // Z:\... for a Unix path; any other path as it is.
 std::string WindowsPath(const std::string& path);
 std::string BaseName(const std::string& path);

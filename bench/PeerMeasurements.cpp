@@ -1,0 +1,148 @@
+#include "PeerMeasurements.h"
+
+#include <windows.h>
+
+#include "Expectations.h"
+#include "ProcessSampler.h"
+#include "SetupRun.h"
+#include "TestMachine.h"
+#include "ToolDriver.h"
+#include "WindowWatch.h"
+
+using namespace driver;
+using namespace machine;
+using fakesetup::ReadKeyValues;
+
+namespace bench {
+
+namespace {
+
+const int kPeerNext = 1, kPeerCancel = 2, kPeerBack = 3;
+
+bool WaitForText(HWND hWnd, const char* text, DWORD ms)
+{
+    const double deadline = Ms() + ms;
+    do {
+        if (ShowsText(hWnd, text))
+            return true;
+        ::Sleep(5);
+    } while (Ms() < deadline);
+    return false;
+}
+
+// Starts the peer and waits for its welcome page, painted. NULL and pError on failure.
+HWND OpenAtWelcome(ToolProcess& peer, const std::string& exe,
+                   const std::vector<std::pair<std::string, std::string>>& env, std::string* pError)
+{
+    if (!peer.Start(env, exe)) {
+        *pError = "could not start " + exe;
+        return nullptr;
+    }
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = ShownWindowOf(peer.ThreadId())) != nullptr; }, 20000)) {
+        *pError = "the NSIS peer showed no window";
+        return nullptr;
+    }
+    if (!WaitForText(window, expected::kWelcomeText, 5000)) {
+        *pError = "the NSIS peer did not open on its welcome page";
+        return nullptr;
+    }
+    WaitUntilPainted(window, 2000);
+    return window;
+}
+
+// Next from the welcome page to the disc page, painted and idle.
+bool ToDiscPage(HWND window, std::string* pError)
+{
+    Click(window, kPeerNext);
+    if (!WaitForText(window, expected::kInsertDiscText, 5000)) {
+        *pError = "the NSIS peer did not show its disc page";
+        return false;
+    }
+    WaitUntilPainted(window, 2000);
+    ::Sleep(200);
+    return true;
+}
+
+void Close(ToolProcess& peer, HWND window)
+{
+    ::PostMessageA(window, WM_COMMAND, kPeerCancel, 0);
+    if (!peer.WaitForExit(5000))
+        peer.Kill();
+}
+
+}  // namespace
+
+SearchSample MeasurePeerSearch(const std::string& exe, std::string* pError)
+{
+    SearchSample sample;
+    LibraryInstallation library;
+    DiscDrive d('D'), e('E');
+    ToolProcess peer;
+    HWND window = OpenAtWelcome(peer, exe, {}, pError);
+    if (window == nullptr || !ToDiscPage(window, pError))
+        return sample;
+    HWND back = ::GetDlgItem(window, kPeerBack);
+    LinuxProcess linux;
+    if (!linux.Find(exe)) {
+        *pError = "the NSIS peer's Linux process was not found in /proc";
+        return sample;
+    }
+    linux.Look();
+    const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
+    const double t0 = Ms();
+    Click(window, kPeerNext);
+    if (!WatchSearchByBack(linux, back, 40000)) {
+        *pError = "the NSIS peer's search did not end within 40 s";
+        return sample;
+    }
+    WaitUntilPainted(window, 3000);
+    linux.Look();
+    sample.elapsedMs = Ms() - t0;
+    sample.cpuMs = linux.SeenMs() - cpu0;
+    sample.tickMs = linux.TickMs() - ticks0;
+    sample.mainMs = linux.SeenMainMs() - main0;
+    if (!ShowsText(window, expected::kDiscNotFoundText)) {
+        *pError = "the NSIS peer's search ended without its not-found text";
+        return sample;
+    }
+    Close(peer, window);
+    sample.ok = true;
+    return sample;
+}
+
+bool CheckPeerJob(const std::string& exe, std::string* pError)
+{
+    LibraryInstallation library;
+    ShortcutFiles shortcuts;
+    ShortcutFiles::Create(ShortcutFiles::CommonDesktop);
+    ShortcutFiles::Create(ShortcutFiles::UserPrograms);
+    DiscDrive d('D'), e('E');
+    d.InsertAddOnDisc();
+    const std::string log = TempFilePath("bench-peer-job.log");
+    ::DeleteFileA(log.c_str());
+    ToolProcess peer;
+    HWND window = OpenAtWelcome(peer, exe, { { "FAKESETUP_LOG", log } }, pError);
+    if (window == nullptr || !ToDiscPage(window, pError))
+        return false;
+    Click(window, kPeerNext);
+    if (!peer.WaitForExit(30000)) {
+        *pError = "the NSIS peer did not close by itself within 30 s of Next on its disc page";
+        return false;
+    }
+    bool ran = false;
+    for (const auto& kv : ReadKeyValues(log))
+        ran = ran || kv.first == "end_ms";
+    ::DeleteFileA(log.c_str());
+    if (!ran) {
+        *pError = "the NSIS peer closed without running the disc's setup program";
+        return false;
+    }
+    if (ShortcutFiles::Exists(ShortcutFiles::CommonDesktop) || ShortcutFiles::Exists(ShortcutFiles::UserPrograms)) {
+        *pError = "the NSIS peer left a shortcut it had to delete";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace bench
