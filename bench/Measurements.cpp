@@ -248,8 +248,12 @@ SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError)
     sample.cpuMs = linux.SeenMs() - cpu0;
     sample.tickMs = linux.TickMs() - ticks0;
     sample.mainMs = linux.SeenMainMs() - main0;
-    ::SetEvent(go);  // it ends now
-    loop.WaitForExit(5000);
+    ::SetEvent(go);  // it ends now, saying what it found
+    DWORD exitCode = STILL_ACTIVE;
+    if (!loop.WaitForExit(5000, &exitCode) || exitCode != 0) {
+        *pError = BaseName(exe) + " did not end with \"not found\" (exit code " + std::to_string(exitCode) + ")";
+        return sample;
+    }
     sample.ok = true;
     return sample;
 }
