@@ -1,9 +1,9 @@
 // The measurements: each starts the programs it needs in this Wine, prepares the machine
 // through the end-to-end driver, and returns one sample.
 //
-// While a step is being timed the tool's own thread is never asked anything (WindowWatch.h).
-// Control texts, which the tool's thread must answer, are read only before and after a
-// timed span.
+// While a step is being timed the tool's own thread is never asked anything (WindowWatch.h):
+// texts are then read from the window server only. Control texts read through the driver,
+// which the tool's thread must answer, are read only before and after a timed span.
 #ifndef BENCH_MEASUREMENTS_H
 #define BENCH_MEASUREMENTS_H
 
