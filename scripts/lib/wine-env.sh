@@ -1,9 +1,13 @@
+# shellcheck shell=bash
 # Sourced by the scripts. One Wine test environment, the same on every machine, kept under
 # build/wine: sourcing only sets variables and defines functions; wine_start does the work.
 #
 #   wine_start        lock, Xvfb, prefix (created once), fresh wineserver; exports TOOL_WINE_READY
 #   wine_stop         wineserver -k for our prefix, Xvfb stopped
 #   wine64_run ARGS   a 64-bit Wine program with this environment
+#   wine_env_at DIR   point every variable below at the environment kept in DIR
+#   wine_prefix_seed [--fresh] FROM
+#                     make our prefix a copy of the prefix FROM (minutes saved over wineboot)
 #
 # Exported for the tests: TOOL_ROOT, TOOL_BUILD, TOOL_CDROM_D, TOOL_CDROM_E (Unix folders
 # behind the CD-ROM drives D: and E:), DISPLAY while Xvfb runs. TOOL_WINE (default build/wine)
@@ -11,20 +15,28 @@
 
 TOOL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TOOL_BUILD=$TOOL_ROOT/build
-TOOL_WINE=${TOOL_WINE:-$TOOL_BUILD/wine}  # a private environment may be named by the caller
-TOOL_CDROM_D=$TOOL_WINE/cdrom/d
-TOOL_CDROM_E=$TOOL_WINE/cdrom/e
-export TOOL_ROOT TOOL_BUILD TOOL_WINE TOOL_CDROM_D TOOL_CDROM_E
+export TOOL_ROOT TOOL_BUILD
+# shellcheck source=lock.sh
+source "$TOOL_ROOT/scripts/lib/lock.sh"
+
+wine_env_at() {
+  export TOOL_WINE=$1
+  export TOOL_CDROM_D=$TOOL_WINE/cdrom/d TOOL_CDROM_E=$TOOL_WINE/cdrom/e
+  # Wine links its user folders into $HOME: keep that in build/ too.
+  export WINEPREFIX=$TOOL_WINE/prefix HOME=$TOOL_WINE/home
+}
+
+wine_env_at "${TOOL_WINE:-$TOOL_BUILD/wine}"  # a private environment may be named by the caller
 
 # Once i386 binfmt is registered, plain `wine` is the 32-bit loader under qemu (minutes per
 # start, even for reg or wineboot), so every 64-bit call goes to wine64 by its full path.
 export WINE64=/usr/lib/wine/wine64
 export WINELOADER=$WINE64 WINESERVER=/usr/lib/wine/wineserver64
-export WINEPREFIX=$TOOL_WINE/prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEARCH=win64 WINEDEBUG=-all
 # No Mono/Gecko install prompt; no menu entries written into the Linux desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-# The locale gives code page 932. Wine links its user folders into $HOME: keep that in build/.
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 HOME=$TOOL_WINE/home
+# The locale gives code page 932.
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 unset LANGUAGE
 
 wine64_run() { "$WINE64" "$@"; }
@@ -64,18 +76,13 @@ _wine_stamp() {
 # Serialises everything that uses the prefix (and the builds of scripts/test) across callers.
 wine_lock() {
   [ -n "${TOOL_WINE_LOCK_FD:-}" ] && return 0
-  mkdir -p "$TOOL_WINE"
-  exec {TOOL_WINE_LOCK_FD}>>"$TOOL_WINE/lock"
-  if ! flock -n "$TOOL_WINE_LOCK_FD"; then
-    echo "wine-env: waiting for another run that holds $TOOL_WINE/lock" >&2
-    flock "$TOOL_WINE_LOCK_FD"
-  fi
+  lock_take TOOL_WINE_LOCK_FD "$TOOL_WINE/lock" wine-env
   TOOL_WINE_OWNER=1
 }
 
 wine_xvfb_start() {
   [ -n "${TOOL_XVFB_PID:-}" ] && kill -0 "$TOOL_XVFB_PID" 2>/dev/null && return 0
-  local dfile=$TOOL_WINE/xvfb.display i
+  local dfile=$TOOL_WINE/xvfb.display
   mkdir -p "$TOOL_WINE"
   : >"$dfile"
   # -displayfd lets Xvfb pick a free display and tells us once it accepts clients. It must
@@ -83,7 +90,8 @@ wine_xvfb_start() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dfile" >"$TOOL_WINE/xvfb.log" 2>&1 \
     {TOOL_WINE_LOCK_FD}>&- &
   TOOL_XVFB_PID=$!
-  for i in $(seq 100); do
+  echo "$TOOL_XVFB_PID" >"$TOOL_WINE/xvfb.pid"
+  for _ in $(seq 100); do
     [ -s "$dfile" ] && break
     kill -0 "$TOOL_XVFB_PID" 2>/dev/null || break
     sleep 0.05
@@ -93,12 +101,14 @@ wine_xvfb_start() {
     echo "wine-env: Xvfb did not start" >&2
     return 1
   fi
-  export DISPLAY=":$(tr -d '[:space:]' <"$dfile")" TOOL_XVFB_PID
+  DISPLAY=":$(tr -d '[:space:]' <"$dfile")"
+  export DISPLAY TOOL_XVFB_PID
 }
 
 wine_xvfb_stop() {
   [ -n "${TOOL_XVFB_PID:-}" ] || return 0
   { kill "$TOOL_XVFB_PID" && wait "$TOOL_XVFB_PID"; } 2>/dev/null || true
+  rm -f "$TOOL_WINE/xvfb.pid" "$TOOL_WINE/xvfb.display"
   unset TOOL_XVFB_PID
 }
 
@@ -153,20 +163,59 @@ wine_prefix_ensure() {
   mkdir -p "${dirs[@]}"
 }
 
-# wine_start [--host-display]: the option keeps a $DISPLAY the caller has (scripts/demo).
-wine_start() {
-  wine_lock
-  [ "${1:-}" = --host-display ] && [ -n "${DISPLAY:-}" ] || wine_xvfb_start
-  wine_prefix_ensure
-  # A server left by an earlier run may point at a display that is gone. The new one stays
-  # up between test programs (each then starts in a fraction of a second), but not forever
-  # if this run is killed, and without the lock.
+# wine_prefix_seed [--fresh] FROM: a prefix made elsewhere is copied, not made again, when it is
+# current (its stamp matches) and ours is not, or always with --fresh (the drives are emptied
+# too). Fails when FROM is not current.
+#  - Wine's own programs and DLLs (_WINE_SHARED, over a gigabyte) are hard links to FROM's:
+#    nothing writes them once the prefix is made (its updates are off), and a copy is then
+#    ready in a second. Everything else (registry, users, Program Files ...) is a real copy.
+#  - Wine replaces its registry files through a temporary file and a rename, so a copy taken
+#    while another run uses FROM is consistent; files deleted meanwhile are no loss.
+#  - Its CD-ROM links are relative: the copy uses our own drive folders.
+_WINE_SHARED=(drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs)
+wine_prefix_seed() {
+  local fresh='' from stamp copy=$WINEPREFIX.copy dir excludes=()
+  [ "$1" != --fresh ] || { fresh=1; shift; }
+  from=$1
+  stamp=$(_wine_stamp)
+  [ -z "$fresh" ] && [ "$(cat "$WINEPREFIX/.tool-stamp" 2>/dev/null)" = "$stamp" ] && return 0
+  [ "$(cat "$from/.tool-stamp" 2>/dev/null)" = "$stamp" ] || return 1
+  _wine_server_kill
+  rm -rf "$WINEPREFIX" "$copy" "$HOME"
+  [ -z "$fresh" ] || rm -rf "$TOOL_CDROM_D" "$TOOL_CDROM_E"
+  mkdir -p "$copy" "$HOME" "$TOOL_CDROM_D" "$TOOL_CDROM_E"
+  for dir in "${_WINE_SHARED[@]}"; do excludes+=(--exclude "./$dir"); done
+  tar -C "$from" "${excludes[@]}" -cf - . 2>/dev/null | tar -C "$copy" -xf - 2>/dev/null || true
+  for dir in "${_WINE_SHARED[@]}"; do
+    [ -d "$from/$dir" ] || continue
+    # Another file system: a real copy.
+    cp -al "$from/$dir" "$copy/$dir" 2>/dev/null ||
+      { rm -rf "${copy:?}/$dir" && cp -a "$from/$dir" "$copy/$dir" 2>/dev/null; } || true
+  done
+  [ -f "$copy/system.reg" ] && [ "$(cat "$copy/.tool-stamp" 2>/dev/null)" = "$stamp" ] &&
+    mv "$copy" "$WINEPREFIX"
+}
+
+# A server left by an earlier run may point at a display that is gone. The new one stays up
+# between test programs (each then starts in a fraction of a second), but not forever if this
+# run is killed, and without the lock.
+_wine_server_start() {
   _wine_server_kill
   "$WINESERVER" -p60 {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1
   # Wine's services and desktop start now, alone: two test programs that started them side by
   # side have waited a minute for each other. rundll32 without arguments only loads user32.
   wine64_run rundll32.exe {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1 \
     || { echo "wine-env: Wine does not start in $WINEPREFIX" >&2; return 1; }
+}
+
+# wine_start [--host-display]: the option keeps a $DISPLAY the caller has (scripts/demo).
+wine_start() {
+  wine_lock
+  if [ "${1:-}" != --host-display ] || [ -z "${DISPLAY:-}" ]; then
+    wine_xvfb_start || return 1
+  fi
+  wine_prefix_ensure || return 1
+  _wine_server_start || return 1
   export TOOL_WINE_READY=$WINEPREFIX
 }
 
