@@ -3,11 +3,14 @@
 # build/wine: sourcing only sets variables and defines functions; wine_start does the work.
 #
 #   wine_start        lock, Xvfb, prefix (created once), fresh wineserver; exports TOOL_WINE_READY
-#   wine_stop         wineserver -k for our prefix, Xvfb stopped
+#   wine_stop         wineserver -k for our prefix, Xvfb stopped, lanes stopped
 #   wine64_run ARGS   a 64-bit Wine program with this environment
 #   wine_env_at DIR   point every variable below at the environment kept in DIR
 #   wine_prefix_seed [--fresh] FROM
 #                     make our prefix a copy of the prefix FROM (minutes saved over wineboot)
+#   wine_lanes_start N / wine_lanes_stop
+#                     N more environments beside ours, each a copy of our prefix with its own
+#                     drives, home and Xvfb display (scripts/test runs desktop tests in them)
 #
 # Exported for the tests: TOOL_ROOT, TOOL_BUILD, TOOL_CDROM_D, TOOL_CDROM_E (Unix folders
 # behind the CD-ROM drives D: and E:), DISPLAY while Xvfb runs. TOOL_WINE (default build/wine)
@@ -26,7 +29,16 @@ wine_env_at() {
   export WINEPREFIX=$TOOL_WINE/prefix HOME=$TOOL_WINE/home
 }
 
-wine_env_at "${TOOL_WINE:-$TOOL_BUILD/wine}"  # a private environment may be named by the caller
+# A test that ctest runs in a lane (scripts/test hands out lanes as the resource "lane") finds
+# that lane ready: its prefix, drives and display, apart from every other lane's.
+if [ -n "${TOOL_WINE_LANES:-}" ] && [[ ${CTEST_RESOURCE_GROUP_0_LANE:-} =~ ^id:([0-9]+), ]] &&
+  [ -s "$TOOL_WINE_LANES/${BASH_REMATCH[1]}/xvfb.display" ]; then
+  wine_env_at "$TOOL_WINE_LANES/${BASH_REMATCH[1]}"
+  DISPLAY=":$(tr -d '[:space:]' <"$TOOL_WINE/xvfb.display")"
+  export TOOL_WINE_READY=$WINEPREFIX DISPLAY
+else
+  wine_env_at "${TOOL_WINE:-$TOOL_BUILD/wine}"  # a private environment may be named by the caller
+fi
 
 # Once i386 binfmt is registered, plain `wine` is the 32-bit loader under qemu (minutes per
 # start, even for reg or wineboot), so every 64-bit call goes to wine64 by its full path.
@@ -167,7 +179,7 @@ wine_prefix_ensure() {
 # current (its stamp matches) and ours is not, or always with --fresh (the drives are emptied
 # too). Fails when FROM is not current.
 #  - Wine's own programs and DLLs (_WINE_SHARED, over a gigabyte) are hard links to FROM's:
-#    nothing writes them once the prefix is made (its updates are off), and a copy is then
+#    nothing writes them once the prefix is made (its updates are off), and a lane is then
 #    ready in a second. Everything else (registry, users, Program Files ...) is a real copy.
 #  - Wine replaces its registry files through a temporary file and a rename, so a copy taken
 #    while another run uses FROM is consistent; files deleted meanwhile are no loss.
@@ -219,9 +231,54 @@ wine_start() {
   export TOOL_WINE_READY=$WINEPREFIX
 }
 
+# wine_lanes_start N: lanes 1..N in $TOOL_WINE/lanes, each a fresh copy of our prefix (so that
+# nothing one run's tests leave behind reaches the next) with its own Xvfb and server, started
+# side by side. A test finds its lane through TOOL_WINE_LANES (see the top of this file). Needs
+# wine_start first: the lanes live under its lock.
+wine_lanes_start() {
+  local n=$1 lanes=$TOOL_WINE/lanes from=$WINEPREFIX k pids=() failed=0 t0=$SECONDS
+  [ -n "${TOOL_WINE_READY:-}" ] || { echo "wine-env: wine_lanes_start needs wine_start" >&2; return 1; }
+  mkdir -p "$lanes"
+  for k in $(seq "$n"); do
+    (
+      unset TOOL_XVFB_PID
+      wine_env_at "$lanes/$k"
+      rm -f "$TOOL_WINE/xvfb.display"
+      wine_prefix_seed --fresh "$from" || { echo "wine-env: lane $k: no copy of $from" >&2; exit 1; }
+      wine_prefix_ensure && wine_xvfb_start && _wine_server_start
+    ) >"$lanes/$k.log" 2>&1 &
+    pids+=($!)
+  done
+  for k in "${!pids[@]}"; do
+    wait "${pids[$k]}" || { failed=1; cat "$lanes/$((k + 1)).log" >&2; }
+  done
+  TOOL_WINE_LANE_COUNT=$n
+  [ "$failed" = 0 ] || { echo "wine-env: the lanes did not start" >&2; return 1; }
+  export TOOL_WINE_LANES=$lanes
+  echo "wine-env: $n lanes ready in $((SECONDS - t0)) s" >&2
+}
+
+wine_lanes_stop() {
+  local k pid pids=()
+  [ -n "${TOOL_WINE_LANE_COUNT:-}" ] || return 0
+  for k in $(seq "$TOOL_WINE_LANE_COUNT"); do
+    (
+      wine_env_at "$TOOL_WINE/lanes/$k"
+      _wine_server_kill
+      pid=$(cat "$TOOL_WINE/xvfb.pid" 2>/dev/null) && kill "$pid" 2>/dev/null
+      rm -f "$TOOL_WINE/xvfb.pid" "$TOOL_WINE/xvfb.display"
+    ) &
+    pids+=($!)
+  done
+  # Only these: our own Xvfb is a child too, and runs on.
+  wait "${pids[@]}" || true
+  unset TOOL_WINE_LANES TOOL_WINE_LANE_COUNT
+}
+
 # Safe to trap on EXIT early: does nothing unless this process got the lock.
 wine_stop() {
   [ -n "${TOOL_WINE_OWNER:-}" ] || return 0
+  wine_lanes_stop
   _wine_server_kill
   wine_xvfb_stop
   unset TOOL_WINE_READY
