@@ -36,7 +36,7 @@ host_run() {
 tools_present() {
   local tool
   for tool in cmake ctest make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ x86_64-w64-mingw32-objdump \
-    Xvfb xdotool xwininfo import convert flock iconv clang python3; do
+    Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck; do
     command -v "$tool" >/dev/null || return 1
   done
   [ -x /usr/lib/wine/wine64 ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&

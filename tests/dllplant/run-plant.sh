@@ -58,7 +58,7 @@ TOOL_EXE_UNDER_TEST=$folder/$(basename "$tool") WINEDLLOVERRIDES=$overrides WINE
   "$WINE64" "$driver" >"$work/run.out" 2>"$work/run.trace" || rc=$?
 tr -d '\r' <"$work/run.out"
 # A planted DLL that runs usually breaks the program too: that cause is reported first.
-markers=$(cd "$folder" && ls -- *.loaded 2>/dev/null || true)
+markers=$(cd "$folder" && { ls -- *.loaded 2>/dev/null || true; })
 loads=$(loaded_from_folder "$work/run.trace")
 [ -z "$markers" ] || fail "planted DLL code ran: $markers"
 [ -z "$loads" ] || fail "DLLs were loaded from the program's folder:"$'\n'"$loads"
