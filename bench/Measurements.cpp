@@ -137,20 +137,31 @@ StartSample MeasureStart(const std::string& exe, const char* expectText, std::st
     return sample;
 }
 
-bool WatchSearchByBack(LinuxProcess& linux, HWND back, unsigned ms)
+bool TimeSearch(LinuxProcess& linux, HWND window, int nextId, int backId, SearchSample* pSample)
 {
+    const HWND back = ::GetDlgItem(window, backId);
+    linux.Look();
+    const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
     const double t0 = Ms();
+    Click(window, nextId);
     bool searching = false;
     for (;;) {
         linux.Look();
         if (!Enabled(back))
             searching = true;
         else if (searching)
-            return true;
-        if (Ms() - t0 > ms)
+            break;
+        if (Ms() - t0 > 40000)
             return false;
         ::Sleep(20);
     }
+    WaitUntilPainted(window, 3000);
+    linux.Look();
+    pSample->elapsedMs = Ms() - t0;
+    pSample->cpuMs = linux.SeenMs() - cpu0;
+    pSample->tickMs = linux.TickMs() - ticks0;
+    pSample->mainMs = linux.SeenMainMs() - main0;
+    return true;
 }
 
 SearchSample MeasureNotFoundSearch(std::string* pError)
@@ -162,33 +173,20 @@ SearchSample MeasureNotFoundSearch(std::string* pError)
     HWND wizard = OpenAtInsertDisc(tool, {}, pError);
     if (wizard == nullptr)
         return sample;
-    HWND back = ::GetDlgItem(wizard, kBack);
     LinuxProcess linux;
     if (!linux.Find(ToolExePath())) {
         *pError = "the tool's Linux process was not found in /proc";
         return sample;
     }
-
-    linux.Look();
-    const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
-    const double t0 = Ms();
-    Click(wizard, kNext);
-    if (!WatchSearchByBack(linux, back, 40000)) {
+    if (!TimeSearch(linux, wizard, kNext, kBack, &sample)) {
         *pError = "the search did not report within 40 s";
         return sample;
     }
-    WaitUntilPainted(wizard, 3000);
-    linux.Look();
-    const double cpu1 = linux.SeenMs(), ticks1 = linux.TickMs();
-    sample.elapsedMs = Ms() - t0;
-    sample.tickMs = ticks1 - ticks0;
-    sample.mainMs = linux.SeenMainMs() - main0;
     const std::string shown = MainText(wizard);
     if (shown != kDiscNotFoundText) {
         *pError = "expected DiscNotFound; shown: " + shown;
         return sample;
     }
-    sample.cpuMs = cpu1 - cpu0;
     sample.ok = true;
     return sample;
 }

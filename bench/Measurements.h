@@ -47,9 +47,12 @@ SearchSample MeasureNotFoundSearch(std::string* pError);
 SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError);
 
 class LinuxProcess;
-// Looks at the process's threads every 20 ms (so that a worker is seen shortly before it
-// ends) until Back, turned off while a search runs, is on again. False after ms.
-bool WatchSearchByBack(LinuxProcess& linux, HWND back, unsigned ms);
+// Clicks Next on a window showing its disc page and times the search it starts: elapsed time,
+// CPU and ticks of the process's threads and of its main thread, from the click until Back,
+// turned off while a search runs, is on again and the window is painted. The threads are
+// looked at every 20 ms, so that a worker is seen shortly before it ends. False when the
+// search has not ended within 40 s.
+bool TimeSearch(LinuxProcess& linux, HWND window, int nextId, int backId, SearchSample* pSample);
 
 struct FoundSample {
     bool ok = false;

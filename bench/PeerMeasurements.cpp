@@ -82,26 +82,15 @@ SearchSample MeasurePeerSearch(const std::string& exe, std::string* pError)
     HWND window = OpenAtWelcome(peer, exe, {}, pError);
     if (window == nullptr || !ToDiscPage(window, pError))
         return sample;
-    HWND back = ::GetDlgItem(window, kPeerBack);
     LinuxProcess linux;
     if (!linux.Find(exe)) {
         *pError = "the NSIS peer's Linux process was not found in /proc";
         return sample;
     }
-    linux.Look();
-    const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
-    const double t0 = Ms();
-    Click(window, kPeerNext);
-    if (!WatchSearchByBack(linux, back, 40000)) {
+    if (!TimeSearch(linux, window, kPeerNext, kPeerBack, &sample)) {
         *pError = "the NSIS peer's search did not end within 40 s";
         return sample;
     }
-    WaitUntilPainted(window, 3000);
-    linux.Look();
-    sample.elapsedMs = Ms() - t0;
-    sample.cpuMs = linux.SeenMs() - cpu0;
-    sample.tickMs = linux.TickMs() - ticks0;
-    sample.mainMs = linux.SeenMainMs() - main0;
     if (!ShowsText(window, expected::kDiscNotFoundText)) {
         *pError = "the NSIS peer's search ended without its not-found text";
         return sample;
