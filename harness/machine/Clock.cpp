@@ -15,14 +15,4 @@ bool WaitFor(const std::function<bool()>& pred, DWORD ms)
     }
 }
 
-double NowMs()
-{
-    FILETIME ft;
-    ::GetSystemTimePreciseAsFileTime(&ft);
-    ULARGE_INTEGER t;
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    return static_cast<double>(t.QuadPart) / 10000.0;
-}
-
 }  // namespace machine

@@ -12,8 +12,17 @@ namespace machine {
 // Polls pred every 20 ms until it holds or ms have passed. The last answer of pred.
 bool WaitFor(const std::function<bool()>& pred, DWORD ms);
 
-// Milliseconds on a clock shared by all processes of the machine.
-double NowMs();
+// Milliseconds on a clock shared by all processes of the machine; the stand-in setup program
+// logs its start and end on it, so it is defined here, without a library to link.
+inline double NowMs()
+{
+    FILETIME ft;
+    ::GetSystemTimePreciseAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    return static_cast<double>(t.QuadPart) / 10000.0;
+}
 
 }  // namespace machine
 
