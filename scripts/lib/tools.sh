@@ -2,9 +2,10 @@
 # Sourced first by the entry points (test, demo, bench, fuzz). One list of what a run needs,
 # one way to get a build folder that works whatever an earlier run left there, one build step.
 #
-#   tools_ensure [--native] NAME "$@"
+#   tools_ensure [--native] [--need CMD]... NAME "$@"
 #                           run scripts/setup when anything is missing, then start scripts/NAME
-#                           again with the arguments; --native: no 32-bit Wine needed (fuzz)
+#                           again with the arguments; --native: no 32-bit Wine needed (fuzz);
+#                           --need: a command only this entry point uses (makensis: bench)
 #   cmake_ready DIR CONFIGURE-ARGS...
 #                           configure DIR (cmake -B DIR ARGS) when it has no working build file
 #   tool_build [--log FILE] [--keep-going] [--target T]... DIR CONFIGURE-ARGS...
@@ -32,11 +33,12 @@ host_run() {
   )
 }
 
-# What every entry point needs; scripts/setup installs each. Checked, never assumed.
+# What every entry point needs, and the commands named: scripts/setup installs each. Checked,
+# never assumed.
 tools_present() {
   local tool
   for tool in cmake ctest make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ x86_64-w64-mingw32-objdump \
-    Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck; do
+    Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck "$@"; do
     command -v "$tool" >/dev/null || return 1
   done
   [ -x /usr/lib/wine/wine64 ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
@@ -47,15 +49,21 @@ tools_present() {
 _tools_i386_ready() { [ -e /proc/sys/fs/binfmt_misc/qemu-i386-wine ]; }
 
 tools_ensure() {
-  local native=''
-  [ "$1" != --native ] || { native=1; shift; }
+  local native='' need=()
+  while :; do
+    case $1 in
+      --native) native=1; shift ;;
+      --need) need+=("$2"); shift 2 ;;
+      *) break ;;
+    esac
+  done
   local who=$1
   shift
-  tools_present && { [ -n "$native" ] || _tools_i386_ready; } && return 0
-  [ -z "${TOOL_SETUP_RAN:-}" ] || { tools_present && return 0; }
+  tools_present "${need[@]}" && { [ -n "$native" ] || _tools_i386_ready; } && return 0
+  [ -z "${TOOL_SETUP_RAN:-}" ] || { tools_present "${need[@]}" && return 0; }
   echo "$who: running scripts/setup"
-  "$_TOOLS_ROOT/scripts/setup" || tools_present || { echo "$who: scripts/setup failed" >&2; return 1; }
-  tools_present || { echo "$who: tools are still missing after scripts/setup" >&2; return 1; }
+  "$_TOOLS_ROOT/scripts/setup" || tools_present "${need[@]}" || { echo "$who: scripts/setup failed" >&2; return 1; }
+  tools_present "${need[@]}" || { echo "$who: tools are still missing after scripts/setup" >&2; return 1; }
   # This shell mapped the locale archive before setup added ja_JP.UTF-8 to it, so it could
   # not switch to that locale now: the script starts again in a new shell.
   TOOL_SETUP_RAN=1 exec "$_TOOLS_ROOT/scripts/$who" "$@"
