@@ -108,13 +108,20 @@ int CWizardRun::Post(UINT nMessage, WPARAM wParam)
     }
 }
 
+int CWizardRun::EnterWhileOpen(CRITICAL_SECTION* pLock)
+{
+    ::EnterCriticalSection(pLock);
+    // Close() sets the flag before WaitForStart() takes the start lock: a start either saw
+    // the wizard open and is waited for, or sees it closed.
+    if (!m_bClosed.load(std::memory_order_acquire))
+        return 1;
+    ::LeaveCriticalSection(pLock);
+    return 0;
+}
+
 int CWizardRun::BeginWhileOpen()
 {
-    ::EnterCriticalSection(&m_lock);
-    if (!m_bClosed.load(std::memory_order_relaxed))
-        return 1;
-    ::LeaveCriticalSection(&m_lock);
-    return 0;
+    return EnterWhileOpen(&m_lock);
 }
 
 void CWizardRun::EndWhileOpen()
@@ -124,13 +131,7 @@ void CWizardRun::EndWhileOpen()
 
 int CWizardRun::BeginStart()
 {
-    ::EnterCriticalSection(&m_startLock);
-    // Close() sets the flag before WaitForStart() takes this lock: a start either saw the
-    // wizard open and is waited for, or sees it closed.
-    if (!m_bClosed.load(std::memory_order_acquire))
-        return 1;
-    ::LeaveCriticalSection(&m_startLock);
-    return 0;
+    return EnterWhileOpen(&m_startLock);
 }
 
 void CWizardRun::EndStart()

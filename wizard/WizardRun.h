@@ -92,6 +92,9 @@ private:
     CWizardRun(const CWizardRun&) = delete;
     CWizardRun& operator=(const CWizardRun&) = delete;
 
+    // Takes pLock and gives 1 while the wizard is open; otherwise 0, holding nothing.
+    int EnterWhileOpen(CRITICAL_SECTION* pLock);
+
     CRITICAL_SECTION m_lock;       // posts, short work, Close
     CRITICAL_SECTION m_startLock;  // held through the setup program's start
     std::atomic<LONG> m_nRefs{1};

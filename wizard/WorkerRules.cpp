@@ -14,7 +14,6 @@ const ShortcutLocation kProgramsShortcut = { 23, 2, "\\TALMO Nor-vikライブラ
 
 namespace {
 
-
 // Appends pszText to the string in pszPath (cbPath bytes). 0 when it does not fit.
 int AppendText(char* pszPath, size_t cbPath, const char* pszText)
 {
