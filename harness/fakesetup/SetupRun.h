@@ -46,7 +46,6 @@ public:
     DWORD Pid() const;
     // How often the stand-in started.
     int Starts() const { return Count("start_ms"); }
-    const std::string& LogPath() const { return m_log; }
 
 private:
     std::string m_log, m_waitFile;

@@ -48,7 +48,6 @@ public:
     bool Installed() const { return m_installed; }
     void RemoveConfig();
     void RemoveDriver();
-    const LibraryLayout& Layout() const { return m_layout; }
     const std::string& Folder() const { return m_layout.folder; }
 
 private:

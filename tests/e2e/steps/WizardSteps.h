@@ -73,7 +73,6 @@ public:
     ~ForegroundDecoy();
     // Makes the decoy the foreground window; false when it did not become it.
     bool TakeForeground();
-    HWND Window() const { return m_hWnd; }
 
 private:
     HWND m_hWnd;
