@@ -38,15 +38,17 @@ host_run() {
 tools_present() {
   local tool
   for tool in cmake ctest make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ x86_64-w64-mingw32-objdump \
-    Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck "$@"; do
+    Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck openssl osslsigncode \
+    softhsm2-util "$@"; do
     command -v "$tool" >/dev/null || return 1
   done
-  [ -x /usr/lib/wine/wine64 ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
+  [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine64-preloader ] &&
+    [ -f /usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
     grep -qi '^ja_JP\.utf-\?8$' <<<"$(locale -a 2>/dev/null)"
 }
 
 # 32-bit Wine runs under qemu here; without it only the i686 runs are skipped.
-_tools_i386_ready() { [ -e /proc/sys/fs/binfmt_misc/qemu-i386-wine ]; }
+_tools_i386_ready() { [ -e /proc/sys/fs/binfmt_misc/qemu-i386-wine ] && [ -x /usr/lib/wine/wine-preloader ]; }
 
 tools_ensure() {
   local native='' need=()
