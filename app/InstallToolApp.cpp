@@ -13,9 +13,11 @@ END_MESSAGE_MAP()
 
 CInstallToolApp theApp;
 
-// The application object is made while the program starts, before any code of ours that
-// could load a DLL: the earliest moment to close the DLL search.
-CInstallToolApp::CInstallToolApp()
+// The DLL search closes in the first constructor that runs, before the application object and
+// before the stack protector's, which draws its guard from the crypto provider: on Windows
+// that loads cryptsp and the provider's DLL, which would otherwise be looked for beside the
+// program. Constructors with a priority run before all others.
+__attribute__((constructor(101))) static void CloseDllSearchFirst()
 {
     RestrictDllSearch();
 }

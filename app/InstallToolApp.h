@@ -11,8 +11,6 @@ extern const char kSingleInstanceMutexName[];
 
 class CInstallToolApp : public CWinApp {
 public:
-    CInstallToolApp();
-
     // Always FALSE: the program ends when the wizard does.
     BOOL InitInstance() override;
     // FALSE after showing the version box; otherwise the framework's answer.
