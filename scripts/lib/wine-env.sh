@@ -213,16 +213,10 @@ wine_prefix_seed() {
 # run is killed, and without the lock.
 # Wine's services and desktop start now, alone: two test programs that started them side by
 # side have waited a minute for each other. rundll32 without arguments only loads user32.
-# A start here has failed at random, rarely (a lane in one of about 25 runs of scripts/test,
-# silently, a fresh start then worked): a second try decides.
 _wine_server_start() {
-  local try
-  for try in 1 2; do
-    _wine_server_kill
-    "$WINESERVER" -p60 {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1
-    wine64_run rundll32.exe {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1 && return 0
-    [ "$try" = 2 ] || echo "wine-env: Wine did not start in $WINEPREFIX; trying once more" >&2
-  done
+  _wine_server_kill
+  "$WINESERVER" -p60 {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1
+  wine64_run rundll32.exe {TOOL_WINE_LOCK_FD}>&- </dev/null >/dev/null 2>&1 && return 0
   echo "wine-env: Wine does not start in $WINEPREFIX" >&2
   return 1
 }
