@@ -20,7 +20,7 @@ fail() { echo "sign.sh $row: FAILED: $*"; exit 1; }
 # Debian's python3, which has Debian's python3-pefile (another python3 may come first on PATH).
 python=/usr/bin/python3
 softhsm_module=/usr/lib/softhsm/libsofthsm2.so
-password=Norvik-p12-secret pin=Norvik-pin-2468
+password=Norvik-p12-secret pin=Norvik-pin-2468 wrong_password=Norvik-wrong-secret wrong_pin=Norvik-wrong-pin
 subject='/CN=Norvik Test Signer/O=Norvik Test'
 epoch=1700000000
 
@@ -30,8 +30,8 @@ make_keys() {
   cd "$keys"
   printf '%s\n' "$password" >password
   printf '%s\n' "$pin" >pin
-  echo not-the-password >wrong-password
-  echo not-the-pin >wrong-pin
+  printf '%s\n' "$wrong_password" >wrong-password
+  printf '%s\n' "$wrong_pin" >wrong-pin
   local cnf=basicConstraints=CA:FALSE
   openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 -subj '/CN=Norvik Test Root' \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null
@@ -50,12 +50,15 @@ make_keys() {
   openssl pkcs12 -export -inkey leaf.key -in no-code-signing.pem -certfile root.pem -passout file:password \
     -out no-code-signing.p12
   openssl pkcs8 -topk8 -nocrypt -in leaf.key -out leaf.pk8
-  # Every argument that scripts/sign gives osslsigncode and openssl is written down, so a row can
-  # show that no password or PIN was among them (what `ps` would have shown).
+  # Every argument that scripts/sign gives osslsigncode and openssl is written down (into the row's
+  # $ARGUMENTS_LOG), so a row can show that no password or PIN was among them (what `ps` shows).
   local tool
   for tool in osslsigncode openssl; do
-    printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s/arguments.log"\nexec %s "$@"\n' "$keys" "$(command -v "$tool")" \
-      >"shims/$tool"
+    cat >"shims/$tool" <<EOF
+#!/bin/sh
+printf '%s\n' "\$*" >>"\$ARGUMENTS_LOG"
+exec $(command -v "$tool") "\$@"
+EOF
     chmod +x "shims/$tool"
   done
   echo "sign.sh keys: root, code-signing leaf, leaf without code signing, timestamp authority in $keys"
@@ -131,9 +134,12 @@ sign() {
   local name=$1
   shift
   rc=0
-  PATH=$keys/shims:$PATH "$root/scripts/sign" "$@" --out "$dir/out/$name" >"$dir/stdout" 2>"$dir/stderr" || rc=$?
+  PATH=$keys/shims:$PATH ARGUMENTS_LOG=$dir/arguments.log "$root/scripts/sign" "$@" --out "$dir/out/$name" \
+    >"$dir/stdout" 2>"$dir/stderr" || rc=$?
   out_text=$(cat "$dir/stdout") err_text=$(cat "$dir/stderr")
-  if grep -qF -e "$password" -e "$pin" "$dir/stdout" "$dir/stderr" "$keys/arguments.log"; then
+  grep -q '^sign ' "$dir/arguments.log" || fail "osslsigncode was not called through the shim"
+  if grep -qF -e "$password" -e "$pin" -e "$wrong_password" -e "$wrong_pin" \
+    "$dir/stdout" "$dir/stderr" "$dir/arguments.log"; then
     fail "the password or PIN was given on a command line or shown"
   fi
 }
@@ -270,7 +276,7 @@ if at != (len(unsigned) + 7) // 8 * 8 or any(signed[len(unsigned):at]):
 if at + size != len(signed):
     fail.append("the file does not end with the signature (%d + %d != %d)" % (at, size, len(signed)))
 for line in fail:
-    print(line)
+    print("sign.sh only_signature_differs: FAILED: " + line)
 if fail:
     sys.exit(1)
 print("sign.sh only_signature_differs: %d bytes unsigned, %d signed: only the checksum, the security directory"
