@@ -32,13 +32,12 @@ make_keys() {
   printf '%s\n' "$pin" >pin
   printf '%s\n' "$wrong_password" >wrong-password
   printf '%s\n' "$wrong_pin" >wrong-pin
-  local cnf=basicConstraints=CA:FALSE
   openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 -subj '/CN=Norvik Test Root' \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null
   issue() {  # NAME SUBJECT EXTENDED-KEY-USAGE [KEY]
     [ -f "${4:-$1}.key" ] || openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1.key" 2>/dev/null
     openssl req -new -key "${4:-$1}.key" -subj "$2" -out "$1.csr"
-    printf '%s\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$cnf" "$3" >"$1.ext"
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
     openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -CAcreateserial -days 30 -extfile "$1.ext" \
       -out "$1.pem" 2>/dev/null
   }
@@ -191,14 +190,10 @@ rm -rf "$dir"
 mkdir -p "$dir/out"
 
 case $row in
-  release)
+  pkcs12 | release)  # the release fixture is this row, kept apart from the rows' cleanup
     start_tsa
     sign Norvik_InstallTool64.exe "${pkcs12_args[@]}" --timestamp "$tsa_url"
     signed_and_verified Norvik_InstallTool64.exe ;;
-  pkcs12)
-    start_tsa
-    sign a.exe "${pkcs12_args[@]}" --timestamp "$tsa_url"
-    signed_and_verified a.exe ;;
   pkcs11)
     start_tsa
     make_token
