@@ -4,13 +4,14 @@
 //     dialog that carries the tool's manifest (administrator rights, Common Controls 6) and
 //     DLL imports, which are prescribed (the plain bare dialog is reported beside it);
 //   - CPU of a complete not-found disc search, against a bare loop that makes the same calls;
-//   - the same three figures of the NSIS peer (NsisPeer.nsi), and the i686 file sizes;
+//   - the same three figures of the NSIS peer (NsisPeer.nsi), and the i686 file sizes (the
+//     signed release's too, when scripts/bench finds one);
 //   - latency of a found disc and delay of the report after the setup program.
 // Prints the tables and writes the JSON file.
 //
 //   BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE
 //                --tool32 EXE --baseline32 EXE --plain32 EXE --peer32 EXE
-//                [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]
+//                [--signed32 EXE] [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]
 //                [--only startup|found|report|search|peer]
 //   BenchMeasure --why [--runs N] EXE...     start-up, its CPU and the working set of each program
 //
@@ -50,7 +51,7 @@ int Usage()
     std::fprintf(stderr,
                  "usage: BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE\n"
                  "                    --tool32 EXE --baseline32 EXE --plain32 EXE --peer32 EXE\n"
-                 "                    [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]\n"
+                 "                    [--signed32 EXE] [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]\n"
                  "                    [--only startup|found|report|search|peer]\n"
                  "       BenchMeasure --why [--runs N] EXE...\n");
     return 2;
@@ -129,7 +130,7 @@ bool SameImports(const std::string& tool, const std::string& baseline, Series& f
 
 int main(int argc, char** argv)
 {
-    std::string baseline, plain, peer, searchLoop, tool32, baseline32, plain32, peer32, json, only;
+    std::string baseline, plain, peer, searchLoop, tool32, baseline32, plain32, peer32, signed32, json, only;
     std::vector<std::string> why;
     bool whyMode = false;
     int runs = 7, startupRuns = 15, searchRuns = 5;
@@ -144,6 +145,7 @@ int main(int argc, char** argv)
         else if (arg == "--baseline32") baseline32 = WindowsPath(next());
         else if (arg == "--plain32") plain32 = WindowsPath(next());
         else if (arg == "--peer32") peer32 = WindowsPath(next());
+        else if (arg == "--signed32") signed32 = WindowsPath(next());
         else if (arg == "--json") json = WindowsPath(next());
         else if (arg == "--runs") runs = std::atoi(next().c_str());
         else if (arg == "--startup-runs") startupRuns = std::atoi(next().c_str());
@@ -175,7 +177,8 @@ int main(int argc, char** argv)
     programs[kLoop].name = "loop", programs[kLoop].what = "bare search loop: the search's calls, nothing else";
     programs[kPeer].name = "nsis", programs[kPeer].what = "NSIS peer: amd64-unicode stub (x86-unicode for the size)";
 
-    std::vector<Metric> metrics(11);
+    // The signed release's size is a row of its own, only when there is one.
+    std::vector<Metric> metrics(signed32.empty() ? 11 : 12);
     Metric& startup = metrics[0];
     Metric& workingSet = metrics[1];
     Metric& searchCpu = metrics[2];
@@ -203,6 +206,9 @@ int main(int argc, char** argv)
     image.name = "image_bytes", image.unit = "B", image.goal = "ratio <= 3", image.goalKind = 1, image.hi = 3;
     file.name = "file_bytes", file.unit = "B", file.goal = "(reported)";
     filePeer.name = "file_vs_nsis", filePeer.unit = "B", filePeer.goal = "(reported)";
+    Metric* signedFile = signed32.empty() ? nullptr : &metrics[11];
+    if (signedFile)
+        signedFile->name = "signed_file_bytes", signedFile->unit = "B", signedFile->goal = "(reported)";
 
     // Sizes and imports first: they cannot fail halfway.
     Series checks;  // failures that belong to no metric
@@ -223,6 +229,14 @@ int main(int argc, char** argv)
         programs[kPeer].fileBytes = peerFile;
     } else {
         Fail(image.tool, "cannot read the i686 files " + tool32 + ", " + baseline32 + ", " + plain32 + " and " + peer32);
+    }
+    // Beside the unsigned file: the same release signed (the signature and its certificates).
+    double signedBytes = 0, signedRsrc = 0;
+    if (signedFile && ReadPeSizes(signed32, &signedBytes, &signedRsrc)) {
+        signedFile->tool.Add(signedBytes);
+        signedFile->baseline = toolFile;
+    } else if (signedFile) {
+        Fail(signedFile->tool, "cannot read the signed i686 file " + signed32);
     }
 
     // The peer is compared only once it is seen doing the job.
@@ -376,7 +390,7 @@ int main(int argc, char** argv)
         "  window thread, which paints the two steps the loop does not show (%s ms); against the peer,\n"
         "  whole processes. Whole-process 10 ms ticks: %s ms. The loop searched for %s ms.\n"
         "found: Next until ReadyToInstall is painted; its text was set after %s ms.\n"
-        "image_bytes: i686 file without .rsrc; .rsrc is %s B (tool) and %s B (baseline).\n"
+        "image_bytes: i686 file without .rsrc; .rsrc is %s B (tool) and %s B (baseline).%s\n"
         "nsis: NSIS 3.08 from Debian, stock plain interface with nsDialogs pages. Debian ships amd64 stubs,\n"
         "  so its start-up, working set and search run under wine64 beside the x86_64 twin; its size is\n"
         "  the x86-unicode build's, beside the i686 release.\n",
@@ -386,10 +400,14 @@ int main(int argc, char** argv)
         Num(baseHwm.Median(), 0).c_str(), static_cast<int>(searchElapsed.values.size()),
         Num(searchElapsed.Median(), 0).c_str(), Num(searchMain.Median()).c_str(), Num(searchTicks.Median(), 0).c_str(),
         Num(loopElapsed.Median(), 0).c_str(), Num(foundText.Median()).c_str(), Num(toolRsrc, 0).c_str(),
-        Num(baseRsrc, 0).c_str());
+        Num(baseRsrc, 0).c_str(),
+        signedFile ? "\nsigned_file_bytes: build/release/signed/, the i686 release as scripts/sign signed it; base: the\n"
+                     "  unsigned file."
+                   : "");
 
     // The start-up and search metrics hold copies of the programs' series: counted there.
-    int failures = checks.failures + found.tool.failures + report.tool.failures + image.tool.failures;
+    int failures = checks.failures + found.tool.failures + report.tool.failures + image.tool.failures +
+                   (signedFile ? signedFile->tool.failures : 0);
     for (const Program& p : programs)
         failures += p.startup.failures + p.searchCpu.failures;
     if (!json.empty() && !WriteJson(json, metrics, programs, loadBefore, loadAfter)) {
