@@ -32,7 +32,7 @@ int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
         ::CloseHandle(hFile);
         return 0;
     }
-    const int bDeleted = DeleteOpenedFile(hFile);
+    const int bDeleted = pRun != nullptr ? pRun->m_pfnDeleteOpenedFile(hFile) : DeleteOpenedFile(hFile);
     if (pRun != nullptr)
         pRun->EndWhileOpen();
     return bDeleted;
@@ -85,7 +85,7 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
     if (!bCreated)
         return 0;
     ::CloseHandle(pi.hThread);
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    (pRun != nullptr ? pRun->m_pfnWait : &::WaitForSingleObject)(pi.hProcess, INFINITE);
     ::CloseHandle(pi.hProcess);
     return 1;
 }

@@ -23,6 +23,9 @@
 #include <atomic>
 #include <cstddef>
 
+#include "afxwin.h"
+#include "probes/FileHelpers.h"
+
 // Results of the workers, and the status that other programs may send. lParam is unused.
 #define WM_DISC_SEARCH_DONE (WM_APP + 100)  // wParam 1: setup program found
 #define WM_INSTALL_DONE (WM_APP + 101)      // wParam 1: it ran and the clean-up is done
@@ -35,6 +38,10 @@ class CWizardRun {
 public:
     typedef BOOL(WINAPI* PostFn)(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
     typedef UINT(__cdecl* WorkerFn)(LPVOID pRun);
+    typedef CWinThread* (*BeginThreadFn)(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority,
+                                         UINT nStackSize, DWORD dwCreateFlags, LPSECURITY_ATTRIBUTES lpSecurityAttrs);
+    typedef DWORD(WINAPI* WaitFn)(HANDLE hObject, DWORD dwMilliseconds);
+    typedef int (*DeleteOpenedFileFn)(HANDLE hFile);
 
     // A new block for the dialog window hWnd, with one reference: the dialog's. Results are
     // posted with pfnPost.
@@ -48,6 +55,12 @@ public:
     // being atomic, they are re-read at every test.
     std::atomic<LONG> m_bPainted{0};  // the dialog has painted since the worker started
     std::atomic<LONG> m_bCancel{0};   // the user asked the disc search to stop
+
+    // Calls of the run and its workers that can fail or take long, the real ones unless a
+    // test puts others in before the worker starts.
+    BeginThreadFn m_pfnBeginThread = &AfxBeginThread;
+    WaitFn m_pfnWait = &::WaitForSingleObject;                // for the setup program's end
+    DeleteOpenedFileFn m_pfnDeleteOpenedFile = &DeleteOpenedFile;  // a shortcut's deletion
 
     // A run with nothing found yet: the path and both flags cleared.
     void Reset();
