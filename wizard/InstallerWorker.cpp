@@ -85,9 +85,12 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
     if (!bCreated)
         return 0;
     ::CloseHandle(pi.hThread);
-    (pRun != nullptr ? pRun->m_pfnWait : &::WaitForSingleObject)(pi.hProcess, INFINITE);
+    // Only the program's end counts as a run: after a failed wait it may still be running,
+    // and its shortcuts are not ours to delete yet.
+    const DWORD dwWait = pRun != nullptr ? pRun->m_pfnWait(pi.hProcess, INFINITE)
+                                         : ::WaitForSingleObject(pi.hProcess, INFINITE);
     ::CloseHandle(pi.hProcess);
-    return 1;
+    return dwWait == WAIT_OBJECT_0 ? 1 : 0;
 }
 
 int RunSetupAndCleanUp(CWizardRun* pRun)

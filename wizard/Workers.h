@@ -13,12 +13,14 @@ UINT __cdecl DiscSearchThreadProc(LPVOID pParam);
 UINT __cdecl InstallerThreadProc(LPVOID pParam);
 
 // 1 when the setup program ran to its end and the clean-up was done (or the wizard closed
-// meanwhile, so the clean-up was skipped); 0 when it could not be started.
+// meanwhile, so the clean-up was skipped); 0 when it could not be started or its end could
+// not be waited for, and then no shortcut is touched.
 int RunSetupAndCleanUp(CWizardRun* pRun);
 
-// 1 when the process was created and has ended; 0 when an argument is null or the process
-// was not created. pszCommandLine must be writable. With a run, the process is created only
-// while the wizard is open, and the process end waits until the creation is done.
+// 1 when the process was created and has ended; 0 when an argument is null, the process
+// was not created, or the wait for its end failed. pszCommandLine must be writable. With a
+// run, the process is created only while the wizard is open, the process end waits until
+// the creation is done, and the wait is the run's.
 int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRun = nullptr);
 
 // 1 when the shortcut exists in its all-users folder or else in the current user's, with

@@ -1,12 +1,19 @@
 // The block a wizard shares with its workers: once it is closed nothing is posted, started
-// or deleted any more, and closing waits for such work already under way.
+// or deleted any more, and closing waits for such work already under way. And the calls
+// under a worker that fail or take long, put in as the post function is: the worker reports
+// what happened and deletes only what it may.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "probes/FileHelpers.h"
+#include "probes/PathRules.h"
 #include "wizard/WizardRun.h"
+#include "wizard/WorkerRules.h"
 #include "wizard/Workers.h"
 
 namespace {
@@ -216,5 +223,86 @@ TEST(RunProcessAndWait, StartsTheProgramOnlyWhileTheWizardIsOpen)
     EXPECT_TRUE(started());
     ::DeleteFileA(szMarker);
 }
+
+// ---------------------------------------------------------------------------------------
+// Calls under the installer worker that fail or take long.
+
+struct Report {
+    UINT message;
+    WPARAM wParam;
+};
+std::vector<Report> g_reports;
+BOOL WINAPI RecordPost(HWND /*hWnd*/, UINT nMessage, WPARAM wParam, LPARAM /*lParam*/)
+{
+    g_reports.push_back({ nMessage, wParam });
+    return TRUE;
+}
+
+DWORD WINAPI WaitThatFails(HANDLE /*hObject*/, DWORD /*dwMilliseconds*/)
+{
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+}
+
+struct InstallerFault {
+    const char* name;
+    void (*inject)(CWizardRun* pRun);
+    bool reported;  // WM_INSTALL_DONE posted, with wParam
+    WPARAM wParam;
+    bool shortcutKept;
+};
+
+const InstallerFault kInstallerFaults[] = {
+    // The setup program may still run: no success, and its shortcuts are not touched.
+    { "SetupWaitFails", [](CWizardRun* p) { p->m_pfnWait = &WaitThatFails; }, true, 0, true },
+};
+
+void PrintTo(const InstallerFault& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class InstallerFaults : public ::testing::TestWithParam<InstallerFault> {};
+
+TEST_P(InstallerFaults, ReportOnlyWhatHappenedAndDeleteOnlyWhatMayGo)
+{
+    const InstallerFault& row = GetParam();
+    // A program that ends by itself at once stands for the setup program.
+    char szSetup[MAX_PATH];
+    ASSERT_GT(::GetSystemDirectoryA(szSetup, MAX_PATH - 16), 0u);
+    lstrcatA(szSetup, "\\hostname.exe");
+    // The desktop shortcut that the setup program leaves, in the all-users desktop.
+    char szShortcut[kProbePathSize] = {};
+    GetSpecialFolderPath(szShortcut, kDesktopShortcut.nFirstFolder);
+    ASSERT_NE(szShortcut[0], '\0');
+    ASSERT_LT(std::strlen(szShortcut) + std::strlen(kDesktopShortcut.pszText), sizeof(szShortcut));
+    lstrcatA(szShortcut, kDesktopShortcut.pszText);
+    HANDLE hFile = ::CreateFileA(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << szShortcut;
+    ::CloseHandle(hFile);
+
+    g_reports.clear();
+    CWizardRun* pRun = new CWizardRun(nullptr, &RecordPost);
+    ASSERT_EQ(pRun->StoreSetupPath(szSetup), 1);
+    pRun->m_bPainted = 1;
+    row.inject(pRun);
+    pRun->AddRef();  // the worker's, which it gives up
+    InstallerThreadProc(pRun);
+    const bool bKept = ::GetFileAttributesA(szShortcut) != INVALID_FILE_ATTRIBUTES;
+    ::DeleteFileA(szShortcut);
+    pRun->Release();
+
+    EXPECT_EQ(bKept, row.shortcutKept) << (bKept ? "the shortcut was kept" : "the shortcut was deleted");
+    if (row.reported) {
+        ASSERT_EQ(g_reports.size(), 1u) << "reports";
+        EXPECT_EQ(g_reports[0].message, static_cast<UINT>(WM_INSTALL_DONE));
+        EXPECT_EQ(g_reports[0].wParam, row.wParam) << "WM_INSTALL_DONE's wParam";
+    } else {
+        EXPECT_TRUE(g_reports.empty()) << "reported to a wizard that has closed";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, InstallerFaults, ::testing::ValuesIn(kInstallerFaults),
+                         [](const ::testing::TestParamInfo<InstallerFault>& info) { return info.param.name; });
 
 }  // namespace
