@@ -10,8 +10,10 @@
 // outlives whichever of them ends first. The dialog closes the block when its window goes;
 // from then on Post() posts nothing, BeginWhileOpen() and BeginStart() refuse. Both Post()
 // and the work between BeginWhileOpen() and EndWhileOpen() test "closed" under the block's
-// lock, and Close() takes the same lock, so a post or a deletion is either finished before
-// the window is gone or never happens. That work is short, so the window never waits long.
+// lock, and Close() takes the same lock, so a post is either finished before the window is
+// gone or never happens, and a shortcut's deletion is decided while the wizard is open or
+// not at all. That work is short, so the window never waits long; the deletion itself (on a
+// redirected desktop it can take the network's time-out) runs after the lock.
 // The setup program's start may take long (a disc spinning up): Close() does not wait for
 // it, only WaitForStart() at the process end does, so that the process never ends inside
 // CreateProcessA, which could leave the new program created but never resumed.
@@ -97,7 +99,8 @@ public:
     // Waits for a start under way; nothing starts afterwards. For the process end, after Close.
     void WaitForStart();
 
-    // Called by the dialog when its window goes; waits only for a post or deletion under way.
+    // Called by the dialog when its window goes; waits only for a post, or the decision on a
+    // deletion, under way.
     void Close();
 
 private:

@@ -29,8 +29,8 @@ int FindDesktopShortcut(char* pszDest);
 int FindProgramsShortcut(char* pszDest);
 
 // 1 when the shortcut was found and deleted; 0 otherwise. At most one file each, and only an
-// ordinary file reached without a link on the way. With a run, nothing is deleted once the
-// wizard has closed.
+// ordinary file reached without a link on the way. With a run, no deletion is begun once the
+// wizard has closed, and the wizard's close never waits for one.
 int DeleteDesktopShortcut(CWizardRun* pRun = nullptr);
 int DeleteProgramsShortcut(CWizardRun* pRun = nullptr);
 

@@ -244,6 +244,22 @@ DWORD WINAPI WaitThatFails(HANDLE /*hObject*/, DWORD /*dwMilliseconds*/)
     return WAIT_FAILED;
 }
 
+// The user ends the wizard while a shortcut's deletion takes its time (on a redirected
+// desktop, the network's time-out): whether the wizard's close had to wait for it.
+CWizardRun* g_pRunUnderTest = nullptr;
+HANDLE g_hCloser = nullptr;
+bool g_bCloseWaited = false;
+int DeleteWhileTheWizardCloses(HANDLE hFile)
+{
+    g_hCloser = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+        static_cast<CWizardRun*>(p)->Close();
+        return 0;
+    }, g_pRunUnderTest, 0, nullptr);
+    // Joined by the test: a close that waits for us can only end once we have returned.
+    g_bCloseWaited = g_hCloser == nullptr || ::WaitForSingleObject(g_hCloser, 5000) != WAIT_OBJECT_0;
+    return DeleteOpenedFile(hFile);
+}
+
 struct InstallerFault {
     const char* name;
     void (*inject)(CWizardRun* pRun);
@@ -255,6 +271,9 @@ struct InstallerFault {
 const InstallerFault kInstallerFaults[] = {
     // The setup program may still run: no success, and its shortcuts are not touched.
     { "SetupWaitFails", [](CWizardRun* p) { p->m_pfnWait = &WaitThatFails; }, true, 0, true },
+    // Decided while the wizard was open, so deleted; the wizard closed meanwhile, so no report.
+    { "EndWhileAShortcutIsDeleted", [](CWizardRun* p) { p->m_pfnDeleteOpenedFile = &DeleteWhileTheWizardCloses; },
+      false, 0, false },
 };
 
 void PrintTo(const InstallerFault& row, std::ostream* out)
@@ -282,16 +301,24 @@ TEST_P(InstallerFaults, ReportOnlyWhatHappenedAndDeleteOnlyWhatMayGo)
     ::CloseHandle(hFile);
 
     g_reports.clear();
+    g_hCloser = nullptr;
+    g_bCloseWaited = false;
     CWizardRun* pRun = new CWizardRun(nullptr, &RecordPost);
+    g_pRunUnderTest = pRun;
     ASSERT_EQ(pRun->StoreSetupPath(szSetup), 1);
     pRun->m_bPainted = 1;
     row.inject(pRun);
     pRun->AddRef();  // the worker's, which it gives up
     InstallerThreadProc(pRun);
+    if (g_hCloser != nullptr) {
+        ::WaitForSingleObject(g_hCloser, INFINITE);
+        ::CloseHandle(g_hCloser);
+    }
     const bool bKept = ::GetFileAttributesA(szShortcut) != INVALID_FILE_ATTRIBUTES;
     ::DeleteFileA(szShortcut);
     pRun->Release();
 
+    EXPECT_FALSE(g_bCloseWaited) << "the wizard's close waited for the shortcut's deletion";
     EXPECT_EQ(bKept, row.shortcutKept) << (bKept ? "the shortcut was kept" : "the shortcut was deleted");
     if (row.reported) {
         ASSERT_EQ(g_reports.size(), 1u) << "reports";
