@@ -214,9 +214,11 @@ void CInstallWizardDialog::OnOK()
     case Welcome:
         CreateMenuExitMutex();
         break;
+    // A worker that cannot start has failed before it began: the wizard shows what that
+    // worker's failure shows, where End works, rather than a step that waits for good.
     case InsertDisc:
         if (!StartDiscSearch()) {
-            ::PostQuitMessage(0);
+            OnDiscSearchDone(0, 0);
             return;
         }
         GoTo(SearchingDisc);
@@ -224,7 +226,7 @@ void CInstallWizardDialog::OnOK()
     case ReadyToInstall:
         m_btnNext.EnableWindow(FALSE);
         if (!StartInstaller()) {
-            ::PostQuitMessage(0);
+            OnInstallDone(0, 0);
             return;
         }
         GoTo(FollowInstaller);
