@@ -454,6 +454,10 @@ const InProcessCase kInProcessCases[] = {
     // The installer cannot start: the wizard shows a failed installation; End works.
     { "InstallerThreadNotMade", &BeginNoThread,
       { { Act::Send, WM_DISC_SEARCH_DONE, 1, ReadyToInstall }, { Act::Command, IDOK, 0, InstallFailed } } },
+    // A WM_INITDIALOG from elsewhere while the version box is made: the box is still made
+    // as itself, and the wizard goes on.
+    { "ForeignInitDialogWhileTheVersionBoxIsMade", &AfxBeginThread,
+      { { Act::OpenBox, 0, 0, -1 }, { Act::Send, WM_DISC_SEARCH_DONE, 0, DiscNotFound } } },
 };
 
 void PrintTo(const InProcessCase& row, std::ostream* out)
