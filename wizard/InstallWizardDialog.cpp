@@ -6,6 +6,7 @@
 
 #include "probes/LibraryCheck.h"
 #include "probes/PlatformChecks.h"
+#include "probes/PlatformRules.h"
 #include "wizard/Workers.h"
 
 const char kMenuExitMutexName[] = "TALMO_NorvikLib_MENU_EXIT";
@@ -156,19 +157,22 @@ BOOL CInstallWizardDialog::ResetRunState()
     return TRUE;
 }
 
-// Next on Welcome. Another program may hold the mutex already; the wizard then goes on
-// without holding it.
+// Next on Welcome. Another program may hold the mutex already, even one whose mutex we may
+// not open; the wizard then goes on without holding it.
 void CInstallWizardDialog::CreateMenuExitMutex()
 {
     HANDLE hMutex = ::CreateMutexA(nullptr, FALSE, kMenuExitMutexName);
+    if (IsExistingNamedObject(hMutex != nullptr, ::GetLastError())) {
+        if (hMutex != nullptr)
+            ::CloseHandle(hMutex);
+        GoTo(InsertDisc);
+        return;
+    }
     if (hMutex == nullptr) {
         GoTo(FatalError);
         return;
     }
-    if (::GetLastError() == ERROR_ALREADY_EXISTS)
-        ::CloseHandle(hMutex);
-    else
-        m_hMenuExitMutex = hMutex;
+    m_hMenuExitMutex = hMutex;
     GoTo(InsertDisc);
 }
 
