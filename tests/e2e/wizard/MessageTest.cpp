@@ -123,7 +123,7 @@ TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
     const Foreign messages[] = {
         { kDiscSearchDone, false }, { kInstallDone, false }, { kExternalStatus, false },
         { WM_APP + 99, false }, { WM_APP + 103, false },
-        { WM_INITDIALOG, false }, { WM_INITDIALOG, true },
+        { WM_INITDIALOG, false },
         { WM_DESTROY, false }, { WM_DESTROY, true }, { WM_NCDESTROY, false }, { WM_NCDESTROY, true },
     };
     const size_t nMessages = sizeof(messages) / sizeof(messages[0]);
