@@ -414,6 +414,7 @@ END_MESSAGE_MAP()
 // thread) and waits, and meanwhile takes the relay's message.
 HWND g_hWizard = nullptr;
 HWND g_hRelay = nullptr;
+LONG g_nForged = 0;  // WM_INITDIALOGs the wizard took from the relay while the box was made
 LRESULT CALLBACK WatchBoxCreation(int nCode, WPARAM wParam, LPARAM lParam)
 {
     if (nCode == HCBT_CREATEWND && g_bForgeArmed
@@ -427,7 +428,8 @@ LRESULT CALLBACK RelayProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam
 {
     if (message == kForgeInit) {
         DWORD_PTR result = 0;
-        ::SendMessageTimeoutA(g_hWizard, WM_INITDIALOG, 0, 0x12345678, SMTO_BLOCK, 5000, &result);
+        if (::SendMessageTimeoutA(g_hWizard, WM_INITDIALOG, 0, 0x12345678, SMTO_BLOCK, 5000, &result))
+            ::InterlockedIncrement(&g_nForged);
         return 0;
     }
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
@@ -504,9 +506,12 @@ DWORD WINAPI Drive(LPVOID p)
         std::string what;
         if (act.kind == Act::OpenBox) {
             what = "the version box";
+            g_nForged = 0;
             ::PostMessageA(hWizard, kOpenBox, 0, 0);
             if (::WaitForSingleObject(g_hBoxDone, 10000) != WAIT_OBJECT_0)
                 log.failures += "the version box did not close\n";
+            else if (g_nForged != 1)
+                log.failures += "no WM_INITDIALOG reached the wizard while the version box was made\n";
             else if (log.pWizard->m_nBoxInits != 1 || log.pWizard->m_nBoxResult != IDOK)
                 log.failures += "the version box was initialised " + std::to_string(log.pWizard->m_nBoxInits)
                     + " times, ended with " + std::to_string(log.pWizard->m_nBoxResult) + "\n";
