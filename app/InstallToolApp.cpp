@@ -3,6 +3,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/DllSearch.h"
+#include "probes/PlatformRules.h"
 #include "wizard/InstallWizardDialog.h"
 
 const char kSingleInstanceMutexName[] = "Norvik_InstallTool64Unique";
@@ -27,9 +28,10 @@ BOOL CInstallToolApp::InitInstance()
     Enable3dControlsStatic();
 
     // Created owned and never released: it goes when the process does.
-    ::CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Another copy runs: bring its wizard to the front and show nothing ourselves.
+    HANDLE hMutex = ::CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
+    if (IsExistingNamedObject(hMutex != nullptr, ::GetLastError())) {
+        // Another copy runs, or another program holds the name (even one that lets us not
+        // open it): bring the wizard to the front and show nothing ourselves.
         HWND hWnd = ::FindWindowA(nullptr, kWizardCaption);
         if (hWnd != nullptr)
             ::SetForegroundWindow(hWnd);

@@ -32,6 +32,14 @@ void ProgramName(HINSTANCE hInstance, char (&szName)[MAX_PATH])
         *pDot = '\0';
 }
 
+// Whether a thread created suspended runs after ResumeThread gave nPrevious: it was held by
+// our suspension alone (1), or by none any more (0). Failed (-1), or still held by someone
+// else's suspension (more than 1), it does not run.
+bool IsResumedFrom(DWORD nPrevious)
+{
+    return nPrevious <= 1;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -80,8 +88,16 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPri
     }
     pThread->m_hThread = reinterpret_cast<HANDLE>(hThread);
     ::SetThreadPriority(pThread->m_hThread, nPriority);
-    if (!(dwCreateFlags & CREATE_SUSPENDED))
-        ::ResumeThread(pThread->m_hThread);
+    if (!(dwCreateFlags & CREATE_SUSPENDED) && !IsResumedFrom(::ResumeThread(pThread->m_hThread))) {
+        // A thread that never runs would leave its caller waiting for it for good. It has run
+        // nothing yet, so it is ended here and the caller hears that no thread was made; only
+        // when it cannot be ended does the caller keep it, as a thread that may still run.
+        if (!::TerminateThread(pThread->m_hThread, 0)
+            || ::WaitForSingleObject(pThread->m_hThread, INFINITE) != WAIT_OBJECT_0)
+            return pThread;
+        delete pThread;
+        return nullptr;
+    }
     return pThread;
 }
 

@@ -7,6 +7,15 @@ namespace {
 // process can send a window WM_INITDIALOG, and the lParam of such a message means nothing.
 CDialog* g_pDialogInit = nullptr;
 
+// Whether a WM_INITDIALOG to hWnd is the one that creating the dialog's window sends: that
+// comes from this thread, inside the creation, to a window that is no framework window yet.
+// One sent by another thread, or one to a window that is ours already (the wizard, while the
+// version box is being made), is someone else's.
+bool IsCreationInit(HWND hWnd)
+{
+    return CWnd::FromHandlePermanent(hWnd) == nullptr && ::InSendMessageEx(nullptr) == ISMEX_NOSEND;
+}
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -97,7 +106,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM /*wParam*/,
     // Only the first WM_INITDIALOG of a window we are creating initialises a dialog; a
     // later one, from whatever sender, changes nothing.
     CDialog* pDlg = g_pDialogInit;
-    if (message != WM_INITDIALOG || pDlg == nullptr || pDlg->m_hWnd != nullptr)
+    if (message != WM_INITDIALOG || pDlg == nullptr || pDlg->m_hWnd != nullptr || !IsCreationInit(hWnd))
         return FALSE;
     g_pDialogInit = nullptr;
 
@@ -139,7 +148,8 @@ INT_PTR CDialog::DoModal()
     g_pDialogInit = this;
     HWND hWnd = ::CreateDialogIndirectParamA(hInst, pTemplate, hWndOwner, &CDialog::DialogProc, 0);
     g_pDialogInit = nullptr;
-    if (hWnd != nullptr && m_bContinueModal)
+    // A window that was not initialised as this dialog has nobody to end it: it is not run.
+    if (hWnd != nullptr && m_hWnd == hWnd && m_bContinueModal)
         RunModalLoop();
 
     if (hWnd != nullptr && m_hWnd == hWnd)

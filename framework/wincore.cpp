@@ -25,6 +25,18 @@ HandleEntry* FindPermanent(HWND hWnd)
     return nullptr;
 }
 
+// How many calls of CWnd::DestroyWindow run now, on this thread.
+int g_nDestroying = 0;
+
+// WM_DESTROY and WM_NCDESTROY mean a window's end only inside its destruction: DestroyWindow,
+// on this thread, sends them to the window and its children (which by WM_NCDESTROY are no
+// longer linked to it). Any other copy was posted (no message loop runs inside a destruction)
+// or sent by another thread, while the window lives, and must not make us forget it.
+bool IsBeingDestroyed()
+{
+    return g_nDestroying > 0 && ::InSendMessageEx(nullptr) == ISMEX_NOSEND;
+}
+
 // The message being handled, so that Default() can pass it on.
 struct CurrentMessage {
     HWND hWnd;
@@ -186,6 +198,10 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (pWnd == nullptr)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    // A forged end of a living window: nothing of ours, nor the default processing (which
+    // would free what the window still uses), may act on it.
+    if ((message == WM_DESTROY || message == WM_NCDESTROY) && !IsBeingDestroyed())
+        return 0;
 
     CurrentMessage saved = g_currentMessage;
     g_currentMessage = { hWnd, message, wParam, lParam };
@@ -303,7 +319,9 @@ BOOL CWnd::DestroyWindow()
     if (m_hWnd == nullptr)
         return FALSE;
     HWND hWnd = m_hWnd;
+    ++g_nDestroying;
     BOOL bResult = ::DestroyWindow(hWnd);
+    --g_nDestroying;
     // A window that was only attached never sees its WM_NCDESTROY through us.
     if (m_hWnd == hWnd)
         Detach();

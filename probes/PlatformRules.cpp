@@ -6,6 +6,8 @@ constexpr uint32_t kPlatformWin32Nt = 2;
 constexpr uint32_t kFirstSupportedMajor = 6;  // Vista
 constexpr uint16_t kArchAmd64 = 9;
 constexpr uint16_t kArchIa64 = 6;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorAlreadyExists = 183;
 
 } // namespace
 
@@ -25,4 +27,9 @@ int IsArchitecture32Bit(int bHaveNativeInfo, uint16_t wProcessorArchitecture)
     if (!bHaveNativeInfo)
         return 1;
     return wProcessorArchitecture != kArchAmd64 && wProcessorArchitecture != kArchIa64;
+}
+
+int IsExistingNamedObject(int bHaveHandle, uint32_t dwLastError)
+{
+    return bHaveHandle ? dwLastError == kErrorAlreadyExists : dwLastError == kErrorAccessDenied;
 }

@@ -1,7 +1,7 @@
 // Decisions on what the running system reports about itself. No Win32 call in here, so
 // the rules build natively for the unit tests and fuzzers.
 //
-// Functions: IsSupportedWindowsVersion, IsArchitecture32Bit.
+// Functions: IsSupportedWindowsVersion, IsArchitecture32Bit, IsExistingNamedObject.
 #ifndef PROBES_PLATFORMRULES_H
 #define PROBES_PLATFORMRULES_H
 
@@ -16,5 +16,11 @@ int IsSupportedWindowsVersion(int bQueryOk, uint32_t dwPlatformId, uint32_t dwMa
 // (bHaveNativeInfo 0), or the architecture word is anything but 9 (x64) or 6 (Itanium);
 // 0 for those two.
 int IsArchitecture32Bit(int bHaveNativeInfo, uint16_t wProcessorArchitecture);
+
+// 1 when creating a named object met one of that name and kind made by someone else: the
+// call gave a handle with ERROR_ALREADY_EXISTS (183), or no handle with ERROR_ACCESS_DENIED
+// (5), which another program's object gives when its security lets us not open it; 0 for
+// anything else (a new object, or a failure such as an object of another kind).
+int IsExistingNamedObject(int bHaveHandle, uint32_t dwLastError);
 
 #endif

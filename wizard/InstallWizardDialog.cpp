@@ -6,6 +6,7 @@
 
 #include "probes/LibraryCheck.h"
 #include "probes/PlatformChecks.h"
+#include "probes/PlatformRules.h"
 #include "wizard/Workers.h"
 
 const char kMenuExitMutexName[] = "TALMO_NorvikLib_MENU_EXIT";
@@ -156,19 +157,22 @@ BOOL CInstallWizardDialog::ResetRunState()
     return TRUE;
 }
 
-// Next on Welcome. Another program may hold the mutex already; the wizard then goes on
-// without holding it.
+// Next on Welcome. Another program may hold the mutex already, even one whose mutex we may
+// not open; the wizard then goes on without holding it.
 void CInstallWizardDialog::CreateMenuExitMutex()
 {
     HANDLE hMutex = ::CreateMutexA(nullptr, FALSE, kMenuExitMutexName);
+    if (IsExistingNamedObject(hMutex != nullptr, ::GetLastError())) {
+        if (hMutex != nullptr)
+            ::CloseHandle(hMutex);
+        GoTo(InsertDisc);
+        return;
+    }
     if (hMutex == nullptr) {
         GoTo(FatalError);
         return;
     }
-    if (::GetLastError() == ERROR_ALREADY_EXISTS)
-        ::CloseHandle(hMutex);
-    else
-        m_hMenuExitMutex = hMutex;
+    m_hMenuExitMutex = hMutex;
     GoTo(InsertDisc);
 }
 
@@ -214,9 +218,11 @@ void CInstallWizardDialog::OnOK()
     case Welcome:
         CreateMenuExitMutex();
         break;
+    // A worker that cannot start has failed before it began: the wizard shows what that
+    // worker's failure shows, where End works, rather than a step that waits for good.
     case InsertDisc:
         if (!StartDiscSearch()) {
-            ::PostQuitMessage(0);
+            OnDiscSearchDone(0, 0);
             return;
         }
         GoTo(SearchingDisc);
@@ -224,7 +230,7 @@ void CInstallWizardDialog::OnOK()
     case ReadyToInstall:
         m_btnNext.EnableWindow(FALSE);
         if (!StartInstaller()) {
-            ::PostQuitMessage(0);
+            OnInstallDone(0, 0);
             return;
         }
         GoTo(FollowInstaller);

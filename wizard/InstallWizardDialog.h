@@ -49,6 +49,10 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 
+    // Flags and path shared with the workers; see CWizardRun for why this is safe. Made by
+    // OnInitDialog; a derived dialog may set the run's calls after it.
+    CWizardRun* m_pRun = nullptr;
+
 private:
     void GoTo(int nState);
     void CreateMenuExitMutex();
@@ -65,8 +69,6 @@ private:
     HICON m_hIcon;
     int m_nState = Welcome;
     HANDLE m_hMenuExitMutex = nullptr;
-    // Flags and path shared with the workers; see CWizardRun for why this is safe.
-    CWizardRun* m_pRun = nullptr;
 };
 
 #endif

@@ -18,8 +18,9 @@ void LookUpFolder(char* pszFolder, int nFolder)
 
 // The shell's folders are the user's to change, as is what lies in them: the file is checked
 // and deleted through one handle, so nothing can put a link or another file in its place in
-// between. The look-ups and the check may wait on a slow drive; only the deletion itself
-// runs while the wizard is known to be open.
+// between. The look-ups, the checks and the deletion may wait on a slow drive (on a
+// redirected desktop, the network's time-out); only the decision that the wizard is still
+// open is taken under its lock, so End never waits for file work.
 int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
 {
     char szPath[kProbePathSize] = {};
@@ -28,14 +29,14 @@ int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
     HANDLE hFile = OpenFileToDelete(szPath);
     if (hFile == INVALID_HANDLE_VALUE)
         return 0;
-    if (pRun != nullptr && !pRun->BeginWhileOpen()) {
+    if (pRun == nullptr)
+        return DeleteOpenedFile(hFile);
+    if (!pRun->BeginWhileOpen()) {
         ::CloseHandle(hFile);
         return 0;
     }
-    const int bDeleted = DeleteOpenedFile(hFile);
-    if (pRun != nullptr)
-        pRun->EndWhileOpen();
-    return bDeleted;
+    pRun->EndWhileOpen();
+    return pRun->m_pfnDeleteOpenedFile(hFile);
 }
 
 }  // namespace
@@ -85,9 +86,12 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
     if (!bCreated)
         return 0;
     ::CloseHandle(pi.hThread);
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    // Only the program's end counts as a run: after a failed wait it may still be running,
+    // and its shortcuts are not ours to delete yet.
+    const DWORD dwWait = pRun != nullptr ? pRun->m_pfnWait(pi.hProcess, INFINITE)
+                                         : ::WaitForSingleObject(pi.hProcess, INFINITE);
     ::CloseHandle(pi.hProcess);
-    return 1;
+    return dwWait == WAIT_OBJECT_0 ? 1 : 0;
 }
 
 int RunSetupAndCleanUp(CWizardRun* pRun)

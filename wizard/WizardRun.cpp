@@ -55,7 +55,7 @@ int CWizardRun::StartWorker(WorkerFn pfnWorker, BOOL bNewSearch)
     m_bCancel = 0;
     m_bPainted = 0;
     AddRef();
-    if (AfxBeginThread(pfnWorker, this) == nullptr) {
+    if (m_pfnBeginThread(pfnWorker, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr) == nullptr) {
         Release();
         return 0;
     }

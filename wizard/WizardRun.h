@@ -10,8 +10,10 @@
 // outlives whichever of them ends first. The dialog closes the block when its window goes;
 // from then on Post() posts nothing, BeginWhileOpen() and BeginStart() refuse. Both Post()
 // and the work between BeginWhileOpen() and EndWhileOpen() test "closed" under the block's
-// lock, and Close() takes the same lock, so a post or a deletion is either finished before
-// the window is gone or never happens. That work is short, so the window never waits long.
+// lock, and Close() takes the same lock, so a post is either finished before the window is
+// gone or never happens, and a shortcut's deletion is decided while the wizard is open or
+// not at all. That work is short, so the window never waits long; the deletion itself (on a
+// redirected desktop it can take the network's time-out) runs after the lock.
 // The setup program's start may take long (a disc spinning up): Close() does not wait for
 // it, only WaitForStart() at the process end does, so that the process never ends inside
 // CreateProcessA, which could leave the new program created but never resumed.
@@ -22,6 +24,9 @@
 
 #include <atomic>
 #include <cstddef>
+
+#include "afxwin.h"
+#include "probes/FileHelpers.h"
 
 // Results of the workers, and the status that other programs may send. lParam is unused.
 #define WM_DISC_SEARCH_DONE (WM_APP + 100)  // wParam 1: setup program found
@@ -35,6 +40,10 @@ class CWizardRun {
 public:
     typedef BOOL(WINAPI* PostFn)(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
     typedef UINT(__cdecl* WorkerFn)(LPVOID pRun);
+    typedef CWinThread* (*BeginThreadFn)(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority,
+                                         UINT nStackSize, DWORD dwCreateFlags, LPSECURITY_ATTRIBUTES lpSecurityAttrs);
+    typedef DWORD(WINAPI* WaitFn)(HANDLE hObject, DWORD dwMilliseconds);
+    typedef int (*DeleteOpenedFileFn)(HANDLE hFile);
 
     // A new block for the dialog window hWnd, with one reference: the dialog's. Results are
     // posted with pfnPost.
@@ -48,6 +57,12 @@ public:
     // being atomic, they are re-read at every test.
     std::atomic<LONG> m_bPainted{0};  // the dialog has painted since the worker started
     std::atomic<LONG> m_bCancel{0};   // the user asked the disc search to stop
+
+    // Calls of the run and its workers that can fail or take long, the real ones unless a
+    // test puts others in before the worker starts.
+    BeginThreadFn m_pfnBeginThread = &AfxBeginThread;
+    WaitFn m_pfnWait = &::WaitForSingleObject;                // for the setup program's end
+    DeleteOpenedFileFn m_pfnDeleteOpenedFile = &DeleteOpenedFile;  // a shortcut's deletion
 
     // A run with nothing found yet: the path and both flags cleared.
     void Reset();
@@ -84,7 +99,8 @@ public:
     // Waits for a start under way; nothing starts afterwards. For the process end, after Close.
     void WaitForStart();
 
-    // Called by the dialog when its window goes; waits only for a post or deletion under way.
+    // Called by the dialog when its window goes; waits only for a post, or the decision on a
+    // deletion, under way.
     void Close();
 
 private:

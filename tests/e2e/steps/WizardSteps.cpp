@@ -260,14 +260,37 @@ bool ForegroundDecoy::TakeForeground()
     return WaitForForeground(m_hWnd);
 }
 
-NameSquatter::NameSquatter() : m_hEvent(::CreateEventA(nullptr, TRUE, FALSE, kMenuExitMutex))
+NameSquatter::NameSquatter(Kind kind, const char* name) : m_hObject(nullptr), m_pszName(name)
 {
+    if (kind == Event) {
+        m_hObject = ::CreateEventA(nullptr, TRUE, FALSE, name);
+        return;
+    }
+    // An empty access list grants nothing to anybody; our own handle keeps the mutex alive.
+    ACL acl;
+    SECURITY_DESCRIPTOR sd;
+    if (!::InitializeAcl(&acl, sizeof(acl), ACL_REVISION) || !::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION)
+        || !::SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE))
+        return;
+    SECURITY_ATTRIBUTES sa = { sizeof(sa), &sd, FALSE };
+    m_hObject = ::CreateMutexA(&sa, FALSE, name);
 }
 
 NameSquatter::~NameSquatter()
 {
-    if (m_hEvent != nullptr)
-        ::CloseHandle(m_hEvent);
+    if (m_hObject != nullptr)
+        ::CloseHandle(m_hObject);
+}
+
+bool NameSquatter::DeniesOthers() const
+{
+    HANDLE h = ::CreateMutexA(nullptr, FALSE, m_pszName);
+    const DWORD error = ::GetLastError();
+    if (h != nullptr) {
+        ::CloseHandle(h);
+        return false;
+    }
+    return error == ERROR_ACCESS_DENIED;
 }
 
 WizardRun::WizardRun(bool withLibrary)

@@ -78,16 +78,22 @@ private:
     HWND m_hWnd;
 };
 
-// An event object holding the menu-exit mutex's name, so that the wizard cannot create a
-// mutex of that name.
+// Another program's object holding a mutex's name (the menu-exit mutex's unless told): an
+// event, so that the wizard cannot create a mutex of that name, or a mutex whose security
+// lets no one else open it (CreateMutexA then fails with access denied).
 class NameSquatter {
 public:
-    NameSquatter();
+    enum Kind { Event, DeniedMutex };
+    explicit NameSquatter(Kind kind = Event, const char* name = expected::kMenuExitMutex);
     ~NameSquatter();
-    bool Held() const { return m_hEvent != nullptr; }
+    bool Held() const { return m_hObject != nullptr; }
+    // Whether creating a mutex of the name now fails with access denied, as it must for a
+    // DeniedMutex (a system that ignores the access list would let it through).
+    bool DeniesOthers() const;
 
 private:
-    HANDLE m_hEvent;
+    HANDLE m_hObject;
+    const char* m_pszName;
 };
 
 // The program started on a prepared machine: the library installed (or not), empty disc

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "WizardSteps.h"
 
@@ -13,34 +14,59 @@ using namespace wizard_test;
 
 namespace {
 
+// Whatever holds the single-instance mutex's name, a copy started then opens nothing and
+// ends; a running copy's wizard comes to the front.
 TEST(SingleInstance, SecondCopyOpensNothingAndBringsTheFirstToTheFront)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
-    EXPECT_TRUE(MutexExists(kSingleInstanceMutex));
-
-    ForegroundDecoy decoy;
-    ASSERT_TRUE(decoy.TakeForeground());
-
-    ToolProcess second;
-    ASSERT_TRUE(second.Start());
-    std::string shown;
-    DWORD code = 1234;
-    const bool ended = WaitFor([&] {
-        for (HWND h : TopLevelWindows(second.Pid())) {
-            if (::IsWindowVisible(h))
-                shown += "\"" + WindowText(h) + "\" ";
+    enum Holder { RunningCopy, DeniedMutex };
+    const struct {
+        const char* name;
+        Holder holder;
+    } cases[] = {
+        { "a running copy", RunningCopy },
+        // exists, only we may not open it: it counts as existing
+        { "another program's mutex that denies us", DeniedMutex },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<WizardRun> run;
+        std::unique_ptr<NameSquatter> squatter;
+        if (c.holder == RunningCopy) {
+            run.reset(new WizardRun);
+            ASSERT_TRUE(run->StartOnInsertDisc());
+            EXPECT_TRUE(MutexExists(kSingleInstanceMutex));
+        } else {
+            squatter.reset(new NameSquatter(NameSquatter::DeniedMutex, kSingleInstanceMutex));
+            ASSERT_TRUE(squatter->Held());
+            ASSERT_TRUE(squatter->DeniesOthers()) << "the mutex's access list is not enforced here";
         }
-        return second.WaitForExit(0, &code);
-    }, 10000);
-    ASSERT_TRUE(ended) << "the second copy still runs";
-    EXPECT_EQ(shown, "") << "windows of the second copy";
-    EXPECT_EQ(code, 0u) << "exit code of the second copy";
 
-    EXPECT_TRUE(WaitForForeground(run.Wizard())) << "foreground is " << ::GetForegroundWindow();
-    EXPECT_TRUE(ShowsStep(run.Wizard(), kInsertDisc)) << "the first copy's step";
-    EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the first copy's mutex";
-    EXPECT_EQ(TopLevelWindows(run.Tool().Pid(), kWizardCaption).size(), 1u);
+        ForegroundDecoy decoy;
+        ASSERT_TRUE(decoy.TakeForeground());
+
+        ToolProcess second;
+        ASSERT_TRUE(second.Start());
+        std::string shown;
+        DWORD code = 1234;
+        const bool ended = WaitFor([&] {
+            for (HWND h : TopLevelWindows(second.Pid())) {
+                const std::string seen = "\"" + WindowText(h) + "\" ";
+                if (::IsWindowVisible(h) && shown.find(seen) == std::string::npos)
+                    shown += seen;
+            }
+            return second.WaitForExit(0, &code);
+        }, 10000);
+        ASSERT_TRUE(ended) << "the second copy still runs; shown: " << shown;
+        EXPECT_EQ(shown, "") << "windows of the second copy";
+        EXPECT_EQ(code, 0u) << "exit code of the second copy";
+        if (c.holder != RunningCopy)
+            continue;
+
+        EXPECT_TRUE(WaitForForeground(run->Wizard())) << "foreground is " << ::GetForegroundWindow();
+        EXPECT_TRUE(ShowsStep(run->Wizard(), kInsertDisc)) << "the first copy's step";
+        EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the first copy's mutex";
+        EXPECT_EQ(TopLevelWindows(run->Tool().Pid(), kWizardCaption).size(), 1u);
+    }
 }
 
 // End on the other steps is covered where those steps are tested.

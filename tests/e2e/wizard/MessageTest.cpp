@@ -95,10 +95,17 @@ const StepRow* Expected(const StepRow* step, UINT message, WPARAM wParam)
     case kDiscSearchDone: return wParam != 0 ? &kReadyToInstall : &kDiscNotFound;
     case kInstallDone: return &kInstallFailed;  // only wParam 0 is posted before the end
     case kExternalStatus: return wParam != 0 ? &kFollowInstaller : step;  // 0: nothing changes
-    default: return step;  // neighbours of the private messages, and a foreign WM_INITDIALOG,
-                           // mean nothing to the wizard
+    default: return step;  // neighbours of the private messages, and foreign lifecycle
+                           // messages (WM_INITDIALOG, WM_DESTROY, WM_NCDESTROY), mean nothing
+                           // to the wizard
     }
 }
+
+// A message as another program gives it to the wizard: posted, or sent and waited for.
+struct Foreign {
+    UINT message;
+    bool sent;
+};
 
 TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
 {
@@ -111,29 +118,58 @@ TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
         return static_cast<WPARAM>((random() & ~uint64_t{ 0xFFFFFFFF }) | low);
     };
     const WPARAM edges[] = { 1, 2, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, static_cast<WPARAM>(-1) };
-    // WM_INITDIALOG, from another program, carries an lParam that means nothing here.
-    const UINT messages[] = { kDiscSearchDone, kInstallDone, kExternalStatus, WM_APP + 99, WM_APP + 103, WM_INITDIALOG };
+    // WM_INITDIALOG, from another program, carries an lParam that means nothing here; its
+    // WM_DESTROY and WM_NCDESTROY do not end a window that lives.
+    const Foreign messages[] = {
+        { kDiscSearchDone, false }, { kInstallDone, false }, { kExternalStatus, false },
+        { WM_APP + 99, false }, { WM_APP + 103, false },
+        { WM_INITDIALOG, false },
+        { WM_DESTROY, false }, { WM_DESTROY, true }, { WM_NCDESTROY, false }, { WM_NCDESTROY, true },
+    };
     const size_t nMessages = sizeof(messages) / sizeof(messages[0]);
+    std::vector<int> uses(nMessages, 0);
 
     WizardRun run;
     ASSERT_TRUE(run.StartOnInsertDisc());
     HWND wizard = run.Wizard();
     const StepRow* step = &kInsertDisc;
     for (int i = 0; i < 60; ++i) {
-        const UINT message = messages[random() % nMessages];
+        const size_t pick = random() % nMessages;
+        ++uses[pick];
+        const UINT message = messages[pick].message;
         WPARAM wParam = i < 6 ? edges[i] : (random() % 3 == 0 ? 0 : nonzero());
         if (message == kInstallDone)
             wParam = 0;  // anything else ends the wizard, tried last
         const LPARAM lParam = static_cast<LPARAM>(random());
         SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << i << " on " << step->name
-                                        << ": message 0x" << std::hex << message << " wParam 0x"
-                                        << static_cast<uint64_t>(wParam) << " lParam 0x" << static_cast<uint64_t>(lParam));
-        Post(wizard, message, wParam, lParam);
+                                        << ": message 0x" << std::hex << message << (messages[pick].sent ? " sent" : " posted")
+                                        << " wParam 0x" << static_cast<uint64_t>(wParam) << " lParam 0x"
+                                        << static_cast<uint64_t>(lParam));
+        if (messages[pick].sent) {
+            DWORD_PTR result = 0;
+            ASSERT_TRUE(::SendMessageTimeoutA(wizard, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+                << "the wizard did not answer";
+        } else {
+            Post(wizard, message, wParam, lParam);
+        }
         ASSERT_TRUE(Settle(wizard)) << "the wizard stopped answering";
         step = Expected(step, message, wParam);
         ASSERT_TRUE(StillShows(wizard, *step));
         ASSERT_TRUE(Responds(wizard));
     }
+    for (size_t k = 0; k < nMessages; ++k)
+        EXPECT_GT(uses[k], 0) << "message 0x" << std::hex << messages[k].message << " never tried; pick another seed";
+
+    // After all of that the wizard still works: a search starts and reports, End closes.
+    Post(wizard, kDiscSearchDone, 0);
+    ASSERT_TRUE(ShowsStep(wizard, kDiscNotFound));
+    Click(wizard, kBack);
+    ASSERT_TRUE(ShowsStep(wizard, kInsertDisc));
+    Click(wizard, kNext);
+    ASSERT_TRUE(ShowsStep(wizard, kSearchingDisc)) << "no search started";
+    Click(wizard, kEnd);  // Abort: the search stops and reports
+    ASSERT_TRUE(ShowsStep(wizard, kDiscNotFound)) << "the stopped search did not report";
+    ASSERT_TRUE(Responds(wizard));
     Post(wizard, kInstallDone, nonzero(), static_cast<LPARAM>(random()));
     DWORD code = 1234;
     EXPECT_TRUE(run.Tool().WaitForExit(5000, &code)) << "install done with nonzero wParam";

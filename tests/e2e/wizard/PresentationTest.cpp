@@ -34,27 +34,34 @@ void Apply(HWND wizard, const Action& action)
 
 TEST(Presentation, EveryStepReachedFromWelcomeShowsItsRow)
 {
+    enum Squat { Nothing, AnEvent, ADeniedMutex };
     struct Case {
         const char* how;
-        bool squatMutexName;
+        Squat squat;  // what another program holds under the menu-exit mutex's name
         std::vector<Action> actions;
         const StepRow* expected;
     };
     const Case cases[] = {
-        { "Next", false, { ClickOn(kNext) }, &kInsertDisc },
-        { "Next, Back", false, { ClickOn(kNext), ClickOn(kBack) }, &kWelcome },
-        { "Next, search found nothing", false, { ClickOn(kNext), Message(kDiscSearchDone, 0) }, &kDiscNotFound },
-        { "Next, search found the disc", false, { ClickOn(kNext), Message(kDiscSearchDone, 1) }, &kReadyToInstall },
-        { "Next, installation failed", false, { ClickOn(kNext), Message(kInstallDone, 0) }, &kInstallFailed },
-        { "Next, external status 1", false, { ClickOn(kNext), Message(kExternalStatus, 1) }, &kFollowInstaller },
-        { "Next without a creatable mutex", true, { ClickOn(kNext) }, &kFatalError },
+        { "Next", Nothing, { ClickOn(kNext) }, &kInsertDisc },
+        { "Next, Back", Nothing, { ClickOn(kNext), ClickOn(kBack) }, &kWelcome },
+        { "Next, search found nothing", Nothing, { ClickOn(kNext), Message(kDiscSearchDone, 0) }, &kDiscNotFound },
+        { "Next, search found the disc", Nothing, { ClickOn(kNext), Message(kDiscSearchDone, 1) }, &kReadyToInstall },
+        { "Next, installation failed", Nothing, { ClickOn(kNext), Message(kInstallDone, 0) }, &kInstallFailed },
+        { "Next, external status 1", Nothing, { ClickOn(kNext), Message(kExternalStatus, 1) }, &kFollowInstaller },
+        { "Next without a creatable mutex", AnEvent, { ClickOn(kNext) }, &kFatalError },
+        // The mutex exists, only we may not open it: it exists all the same.
+        { "Next with the mutex held by a program that denies us", ADeniedMutex, { ClickOn(kNext) }, &kInsertDisc },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         // An event of the mutex's name makes the wizard's creation of the mutex fail.
-        std::unique_ptr<NameSquatter> squatter(c.squatMutexName ? new NameSquatter : nullptr);
-        if (squatter) {
-            ASSERT_TRUE(squatter->Held()) << "could not create the event named " << kMenuExitMutex;
+        std::unique_ptr<NameSquatter> squatter;
+        if (c.squat != Nothing) {
+            squatter.reset(new NameSquatter(c.squat == AnEvent ? NameSquatter::Event : NameSquatter::DeniedMutex));
+            ASSERT_TRUE(squatter->Held()) << "could not create the object named " << kMenuExitMutex;
+        }
+        if (c.squat == ADeniedMutex) {
+            ASSERT_TRUE(squatter->DeniesOthers()) << "the mutex's access list is not enforced here";
         }
         WizardRun run;
         ASSERT_TRUE(run.Start(kWelcome));
