@@ -10,11 +10,11 @@ class CAboutDialog : public CDialog {
 public:
     explicit CAboutDialog(CWnd* pParent = nullptr);
 
-protected:
+    DECLARE_MESSAGE_MAP()
+
+private:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-
-    DECLARE_MESSAGE_MAP()
 };
 
 #endif

@@ -6,7 +6,12 @@
 #include "probes/PlatformRules.h"
 #include "wizard/InstallWizardDialog.h"
 
+namespace {
+
+// Held for the life of the process: how a second copy knows that it is one.
 const char kSingleInstanceMutexName[] = "Norvik_InstallTool64Unique";
+
+}  // namespace
 
 BEGIN_MESSAGE_MAP(CInstallToolApp, CWinApp)
     ON_COMMAND(ID_HELP, CWinApp::OnHelp)

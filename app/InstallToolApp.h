@@ -7,8 +7,6 @@
 
 #include "afxwin.h"
 
-extern const char kSingleInstanceMutexName[];
-
 class CInstallToolApp : public CWinApp {
 public:
     // Always FALSE: the program ends when the wizard does.

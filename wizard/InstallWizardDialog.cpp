@@ -9,9 +9,10 @@
 #include "probes/PlatformRules.h"
 #include "wizard/Workers.h"
 
-const char kMenuExitMutexName[] = "TALMO_NorvikLib_MENU_EXIT";
-
 namespace {
+
+// Held from Next on Welcome until the installation reports or the user goes back.
+const char kMenuExitMutexName[] = "TALMO_NorvikLib_MENU_EXIT";
 
 // The wizard runs elevated, and Windows drops messages from programs of a lower integrity
 // level. WM_EXTERNAL_STATUS, and nothing else, is let through: for this window where the

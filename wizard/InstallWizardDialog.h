@@ -13,14 +13,24 @@
 #include "wizard/WizardPresentation.h"
 #include "wizard/WizardRun.h"
 
-// Held from Next on Welcome until the installation reports or the user goes back.
-extern const char kMenuExitMutexName[];
-
 class CInstallWizardDialog : public CDialog {
 public:
     explicit CInstallWizardDialog(CWnd* pParent = nullptr);
     ~CInstallWizardDialog() override;
 
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+protected:
+    BOOL OnInitDialog() override;
+
+    DECLARE_MESSAGE_MAP()
+
+    // Flags and path shared with the workers; see CWizardRun for why this is safe. Made by
+    // OnInitDialog; a derived dialog (the tests' in-process wizard) may set the run's calls
+    // after it.
+    CWizardRun* m_pRun = nullptr;
+
+private:
     // Presents nState from the table. FALSE, with nothing changed, for a step without a row.
     BOOL ShowState(int nState);
     // Releases the menu-exit mutex and forgets the run's path and flags. Always TRUE.
@@ -30,11 +40,7 @@ public:
     // Starts the installer worker for the path the search found. FALSE when it is not running.
     BOOL StartInstaller();
 
-    BOOL PreTranslateMessage(MSG* pMsg) override;
-
-protected:
     void DoDataExchange(CDataExchange* pDX) override;
-    BOOL OnInitDialog() override;
     void OnOK() override;      // Next
     void OnCancel() override;  // End
 
@@ -47,13 +53,6 @@ protected:
     afx_msg LRESULT OnInstallDone(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnExternalStatus(WPARAM wParam, LPARAM lParam);
 
-    DECLARE_MESSAGE_MAP()
-
-    // Flags and path shared with the workers; see CWizardRun for why this is safe. Made by
-    // OnInitDialog; a derived dialog may set the run's calls after it.
-    CWizardRun* m_pRun = nullptr;
-
-private:
     void GoTo(int nState);
     void CreateMenuExitMutex();
     void ReleaseMenuExitMutex();

@@ -21,6 +21,9 @@ void LookUpFolder(char* pszFolder, int nFolder)
 // between. The look-ups, the checks and the deletion may wait on a slow drive (on a
 // redirected desktop, the network's time-out); only the decision that the wizard is still
 // open is taken under its lock, so End never waits for file work.
+//
+// 1 when the shortcut was found and deleted; 0 otherwise. At most one file, and only an
+// ordinary file reached without a link on the way.
 int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
 {
     char szPath[kProbePathSize] = {};
@@ -29,8 +32,6 @@ int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
     HANDLE hFile = OpenFileToDelete(szPath);
     if (hFile == INVALID_HANDLE_VALUE)
         return 0;
-    if (pRun == nullptr)
-        return DeleteOpenedFile(hFile);
     if (!pRun->BeginWhileOpen()) {
         ::CloseHandle(hFile);
         return 0;
@@ -40,26 +41,6 @@ int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
 }
 
 }  // namespace
-
-int FindDesktopShortcut(char* pszDest)
-{
-    return FindShortcut(kDesktopShortcut, pszDest, &LookUpFolder, &IsPlainFile);
-}
-
-int FindProgramsShortcut(char* pszDest)
-{
-    return FindShortcut(kProgramsShortcut, pszDest, &LookUpFolder, &IsPlainFile);
-}
-
-int DeleteDesktopShortcut(CWizardRun* pRun)
-{
-    return DeleteShortcut(kDesktopShortcut, pRun);
-}
-
-int DeleteProgramsShortcut(CWizardRun* pRun)
-{
-    return DeleteShortcut(kProgramsShortcut, pRun);
-}
 
 int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRun)
 {
@@ -94,6 +75,11 @@ int RunProcessAndWait(const char* pszPath, char* pszCommandLine, CWizardRun* pRu
     return dwWait == WAIT_OBJECT_0 ? 1 : 0;
 }
 
+namespace {
+
+// 1 when the setup program ran to its end and the clean-up was done (or the wizard closed
+// meanwhile, so the clean-up was skipped); 0 when it could not be started or its end could
+// not be waited for, and then no shortcut is touched.
 int RunSetupAndCleanUp(CWizardRun* pRun)
 {
     char szSetupPath[kSetupPathSize];
@@ -102,10 +88,12 @@ int RunSetupAndCleanUp(CWizardRun* pRun)
     if (!RunProcessAndWait(szSetupPath, szCommandLine, pRun))
         return 0;
     // Once the wizard is gone nothing more is deleted: the user ended it on purpose.
-    DeleteDesktopShortcut(pRun);
-    DeleteProgramsShortcut(pRun);
+    DeleteShortcut(kDesktopShortcut, pRun);
+    DeleteShortcut(kProgramsShortcut, pRun);
     return 1;
 }
+
+}  // namespace
 
 UINT __cdecl InstallerThreadProc(LPVOID pParam)
 {

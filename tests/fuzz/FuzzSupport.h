@@ -19,6 +19,30 @@
 
 namespace fuzz {
 
+// The size of the caller's array a case tries, from a mode byte and a size field:
+//   mode % 3 == 0: the 1024 bytes of the probes' and workers' arrays
+//   mode % 3 == 1: what the case needs - 3 .. + 3, the edge of "fits"
+//   mode % 3 == 2: sizeField % limit
+inline size_t ArraySize(uint8_t mode, uint16_t sizeField, size_t needed, size_t limit = 2100)
+{
+    switch (mode % 3) {
+    case 0: return 1024;
+    case 1: return needed + sizeField % 7 >= 3 ? needed + sizeField % 7 - 3 : 0;
+    default: return sizeField % limit;
+    }
+}
+
+// The fields that open the input of a target over a caller's path array: mode (1 byte),
+// size (2, little-endian), padding length (2) and padding byte (1). The padding goes in
+// front of the path.
+struct PathCaseHead {
+    uint8_t mode;
+    uint16_t sizeField;
+    size_t padLength;
+    char padByte;
+    size_t ArraySize(size_t needed) const { return fuzz::ArraySize(mode, sizeField, needed); }
+};
+
 // Reads the input front to back. Past its end every field reads as zero, so that any
 // input, however short, is a case.
 class Reader {
@@ -43,6 +67,25 @@ public:
         std::string s(reinterpret_cast<const char*>(p_), static_cast<size_t>(stop - p_));
         p_ = nul ? nul + 1 : end_;
         return s;
+    }
+    // How many copies of a padding byte go in front of a path, so that short inputs reach
+    // paths of 1000 bytes and more.
+    size_t PadLength() { return U16() % 1100; }
+    // The padding, then the bytes up to the next NUL; a NUL padding byte ends it there.
+    std::string PaddedPart(size_t padLength, char padByte)
+    {
+        std::string s = std::string(padLength, padByte) + Part();
+        s.resize(std::min(s.find('\0'), s.size()));
+        return s;
+    }
+    PathCaseHead PathHead()
+    {
+        PathCaseHead head;
+        head.mode = U8();
+        head.sizeField = U16();
+        head.padLength = PadLength();
+        head.padByte = static_cast<char>(U8());
+        return head;
     }
     std::string Rest()
     {
@@ -143,6 +186,21 @@ inline void ShowNumber(const char* name, unsigned long long value)
                          "expected " + std::to_string(fuzzExpected_) + ", actual " +               \
                              std::to_string(fuzzActual_));                                         \
     } while (0)
+
+// What every writer into a caller's array must do, given the array before and after: leave
+// it untouched when it returns 0; otherwise end its text with a NUL within the array and
+// write nothing past that NUL. The text's length, or npos on 0.
+inline size_t CheckArrayWrite(int result, const std::string& before, const std::string& after)
+{
+    if (!result) {
+        FUZZ_CHECK_BYTES(before, after, "the array is untouched on 0");
+        return std::string::npos;
+    }
+    const size_t length = std::min(after.find('\0'), after.size());
+    FUZZ_CHECK(length < after.size(), "the result is NUL-terminated within the array");
+    FUZZ_CHECK_BYTES(before.substr(length + 1), after.substr(length + 1), "nothing past the new NUL is written");
+    return length;
+}
 
 // A caller's array of exactly n bytes on the heap: AddressSanitizer reports the first byte
 // read or written past it, with no slack for an overrun to hide in.

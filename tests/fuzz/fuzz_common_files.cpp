@@ -34,25 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::BeginCase();
     fuzz::Reader in(data, size);
-    const uint8_t mode = in.U8();
-    const uint16_t sizeField = in.U16();
-    const size_t padLength = in.U16() % 1100;
-    const char padByte = static_cast<char>(in.U8());
+    const fuzz::PathCaseHead head = in.PathHead();
     const char fillByte = static_cast<char>(in.U8());
-    std::string value = std::string(padLength, padByte) + in.Part();
-    value.resize(std::min(value.find('\0'), value.size()));  // a NUL padding byte ends the value
+    const std::string value = in.PaddedPart(head.padLength, head.padByte);
 
     const size_t match = ReferenceMatch(value);
-    size_t destSize = 0;
-    switch (mode % 3) {
-    case 0: destSize = kProbePathSize; break;
-    case 1: {
-        const size_t needed = (match == std::string::npos ? 0 : match) + kSuffix.size() + 1;
-        destSize = needed + sizeField % 7 >= 3 ? needed + sizeField % 7 - 3 : 0;
-        break;
-    }
-    default: destSize = sizeField % 2100; break;
-    }
+    const size_t destSize = head.ArraySize((match == std::string::npos ? 0 : match) + kSuffix.size() + 1);
     fuzz::ShowBytes("value", value);
     fuzz::ShowNumber("destSize", destSize);
 
@@ -70,20 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     FUZZ_CHECK_EQ(0, DeriveCommonFilesDir(nullptr, dest.data(), destSize), "a null value is refused");
     FUZZ_CHECK_EQ(0, DeriveCommonFilesDir(valueArray.data(), nullptr, destSize), "a null destination is refused");
-    if (!result) {
-        FUZZ_CHECK_BYTES(before, dest.bytes(), "dest is untouched on 0");
-        return 0;
-    }
-
     const std::string after = dest.bytes();
-    const size_t length = std::min(after.find('\0'), destSize);
-    FUZZ_CHECK(length < destSize, "the result is NUL-terminated within destSize");
+    const size_t length = fuzz::CheckArrayWrite(result, before, after);
+    if (!result)
+        return 0;
     FUZZ_CHECK(destSize != kProbePathSize || length <= 1023, "in a 1024-byte array the result has at most 1023 bytes");
     const std::string text = after.substr(0, length);
     FUZZ_CHECK_BYTES(expectedText, text, "the result is the value's part before the match, then the 64-bit suffix");
     FUZZ_CHECK(text.size() >= kSuffix.size() && text.compare(text.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0,
                "the result ends in Program Files\\Common Files, without a trailing backslash");
-    FUZZ_CHECK_BYTES(before.substr(length + 1), after.substr(length + 1), "nothing past the new NUL is written");
 
     // The result holds its own match where the value's was, so deriving again changes nothing.
     fuzz::ExactArray textArray = fuzz::CString(text);

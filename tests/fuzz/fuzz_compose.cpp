@@ -17,24 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::BeginCase();
     fuzz::Reader in(data, size);
-    const uint8_t mode = in.U8();
-    const uint16_t sizeField = in.U16();
-    const size_t folderPad = in.U16() % 1100;
-    const char padByte = static_cast<char>(in.U8());
-    const size_t namePad = in.U16() % 1100;
+    const fuzz::PathCaseHead head = in.PathHead();  // the padding is the folder's
+    const size_t namePad = in.PadLength();
     const char fillByte = static_cast<char>(in.U8());
-    std::string folder = std::string(folderPad, padByte) + in.Part();
-    folder.resize(std::min(folder.find('\0'), folder.size()));  // a NUL padding byte ends the folder
-    const std::string name = std::string(namePad, 'n') + in.Part();
+    const std::string folder = in.PaddedPart(head.padLength, head.padByte);
+    const std::string name = in.PaddedPart(namePad, 'n');
 
     const size_t keep = fuzz::ReferenceKeep(folder.data(), folder.size());
     const size_t needed = keep + 1 + name.size() + 1;
-    size_t destSize = 0;
-    switch (mode % 3) {
-    case 0: destSize = kProbePathSize; break;
-    case 1: destSize = needed + sizeField % 7 >= 3 ? needed + sizeField % 7 - 3 : 0; break;
-    default: destSize = sizeField % 2100; break;
-    }
+    const size_t destSize = head.ArraySize(needed);
     fuzz::ShowBytes("folder", folder);
     fuzz::ShowBytes("name", name);
     fuzz::ShowNumber("destSize", destSize);
@@ -55,19 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK_EQ(0, ComposeFolderFile(nullptr, destSize, folderArray.data(), nameArray.data()), "a null dest is refused");
     FUZZ_CHECK_EQ(0, ComposeFolderFile(dest.data(), destSize, nullptr, nameArray.data()), "a null folder is refused");
     FUZZ_CHECK_EQ(0, ComposeFolderFile(dest.data(), destSize, folderArray.data(), nullptr), "a null name is refused");
-    if (!result) {
-        FUZZ_CHECK_BYTES(before, dest.bytes(), "dest is untouched on 0");
-        return 0;
-    }
-
     const std::string after = dest.bytes();
-    const size_t length = std::min(after.find('\0'), destSize);
-    FUZZ_CHECK(length < destSize, "the result is NUL-terminated within destSize");
+    const size_t length = fuzz::CheckArrayWrite(result, before, after);
+    if (!result)
+        return 0;
     FUZZ_CHECK_EQ(needed - 1, length, "the result has the folder's kept part, one separator and the name");
     FUZZ_CHECK_BYTES(folder.substr(0, keep), after.substr(0, keep), "the folder's kept part is copied byte for byte");
     FUZZ_CHECK(after[keep] == '\\', "a backslash follows the folder");
     FUZZ_CHECK_BYTES(name, after.substr(keep + 1, name.size()), "the name follows the separator byte for byte");
-    FUZZ_CHECK_BYTES(before.substr(length + 1), after.substr(length + 1), "nothing past the new NUL is written");
     FUZZ_CHECK(keep <= 1 || !fuzz::EndsInSeparator(folder.data(), keep),
                "no real separator of the folder is left before the one put in (only index 0 is never dropped)");
 

@@ -16,20 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::BeginCase();
     fuzz::Reader in(data, size);
-    const uint8_t mode = in.U8();
-    const uint16_t sizeField = in.U16();
-    const size_t padLength = in.U16() % 1100;
-    const char padByte = static_cast<char>(in.U8());
+    const fuzz::PathCaseHead head = in.PathHead();
     const char tailByte = static_cast<char>(in.U8());
-    const std::string content = std::string(padLength, padByte) + in.Rest();
+    const std::string content = std::string(head.padLength, head.padByte) + in.Rest();
 
-    const size_t textLength = std::min(content.find('\0'), content.size());
-    size_t arraySize = 0;
-    switch (mode % 3) {
-    case 0: arraySize = kProbePathSize; break;
-    case 1: arraySize = textLength + sizeField % 7 >= 3 ? textLength + sizeField % 7 - 3 : 0; break;
-    default: arraySize = sizeField % 2100; break;
-    }
+    const size_t arraySize = head.ArraySize(std::min(content.find('\0'), content.size()));
 
     fuzz::ExactArray array(arraySize, tailByte);
     std::memcpy(array.data(), content.data(), std::min(arraySize, content.size()));
@@ -52,19 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK_EQ(0, AddTrailingBackslash(nullptr, arraySize), "a null path is refused");
 
     const std::string after = array.bytes();
-    if (!result) {
-        FUZZ_CHECK_BYTES(before, after, "the array is untouched on 0");
+    const size_t resultLength = fuzz::CheckArrayWrite(result, before, after);
+    if (!result)
         return 0;
-    }
 
     // The result on its own.
-    const size_t resultLength = std::min(after.find('\0'), arraySize);
-    FUZZ_CHECK(resultLength < arraySize, "the result is NUL-terminated within the array");
     FUZZ_CHECK(resultLength >= 1 && after[resultLength - 1] == '\\', "the result ends in a backslash byte");
     const size_t kept = resultLength - 1;
     FUZZ_CHECK(kept <= len, "the result never grows the folder's text");
     FUZZ_CHECK_BYTES(before.substr(0, kept), after.substr(0, kept), "the folder before its trailing separators is kept byte for byte");
-    FUZZ_CHECK_BYTES(before.substr(resultLength + 1), after.substr(resultLength + 1), "nothing past the new NUL is written");
 
     // Only whole single-byte backslashes are dropped.
     const std::vector<size_t> starts = fuzz::CharStarts(before.data(), len);

@@ -70,12 +70,7 @@ void CheckDiscSetupPath(char drive, uint8_t mode, uint16_t sizeField)
 {
     const std::string expectedText = std::string(1, drive) + ":" + kDiscFolder + "\\" + kSetupProgramName;
     const size_t needed = expectedText.size() + 1;
-    size_t destSize = 0;
-    switch (mode % 3) {
-    case 0: destSize = kArray; break;
-    case 1: destSize = needed + sizeField % 7 - 3; break;
-    default: destSize = sizeField % 300; break;
-    }
+    const size_t destSize = fuzz::ArraySize(mode, sizeField, needed, 300);
     fuzz::ShowNumber("drive", static_cast<unsigned char>(drive));
     fuzz::ShowNumber("cbDest", destSize);
 
@@ -106,13 +101,12 @@ void CheckFindShortcut(fuzz::Reader& in)
     const int firstId = static_cast<int>(in.U32());
     const int secondId = static_cast<int>(in.U32());
     const uint8_t answers = in.U8();
-    const size_t pad0 = in.U16() % 1100;
+    const size_t pad0 = in.PadLength();
     const char byte0 = static_cast<char>(in.U8());
-    const size_t pad1 = in.U16() % 1100;
+    const size_t pad1 = in.PadLength();
     const char byte1 = static_cast<char>(in.U8());
-    std::string folders[2] = {std::string(pad0, byte0) + in.Part(), std::string(pad1, byte1) + in.Part()};
-    for (std::string& f : folders)
-        f.resize(std::min(f.find('\0'), f.size()));  // a NUL padding byte ends the folder
+    // Braces read their elements in order: the first folder's bytes come first.
+    const std::string folders[2] = {in.PaddedPart(pad0, byte0), in.PaddedPart(pad1, byte1)};
     const std::string text = in.Part();
 
     ShortcutLocation location = which == 0 ? kDesktopShortcut : which == 1 ? kProgramsShortcut : ShortcutLocation{};

@@ -1,152 +1,24 @@
-// The Win32 shells of the environment probes against a real registry and file system:
-// run under wine64 (or Windows) with the Japanese code page. Every test restores the
-// registry values it touches and deletes the files it made, also when it fails.
-//
-// Tests in different processes of one Wine prefix would race for the same registry
-// values, so each fixture holds a named mutex for the length of a test.
+// The Win32 shell of the library check against a real registry and file system: run under
+// wine64 (or Windows) with the Japanese code page, on the machine of ProbeEnvironment.h.
 #include <gtest/gtest.h>
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#include <shlobj.h>
 
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "Expectations.h"
-#include "TestMachine.h"
+#include "ProbeEnvironment.h"
 #include "probes/FileHelpers.h"
 #include "probes/LibraryCheck.h"
 #include "probes/PathRules.h"
-#include "probes/PlatformChecks.h"
 
 namespace {
 
 using namespace machine;
+using namespace probe_env;
 using expected::kAppPathsKey;
 using expected::kCurrentVersionKey;
 
-const std::string kRoot = "C:\\probetest";
-// The library below kRoot, its driver below kRoot's own Program Files.
-const LibraryLayout kLayout{ kRoot + "\\lib", kRoot };
-const std::string kLibDir = kLayout.folder;
-const std::string kCommonFilesValue = kLayout.CommonFiles32();
-const std::string kDerivedCommonFiles = kLayout.CommonFiles64();
-const std::string kDriverFile = kLayout.DriverFile();
-const std::string kExeFile = kLayout.ExeFile();
-const std::string kCfgFile = kLayout.ConfigFile();
-
-// --- registry -----------------------------------------------------------------------------
-// Below HKLM in the 64-bit view, which this test and the twin read.
-
-// true when the value is written, its key created if need be.
-bool SetRawValue(const char* subKey, const char* name, DWORD type, const std::string& bytes)
-{
-    return SetRegistryValue(HKEY_LOCAL_MACHINE, subKey, name, type, bytes);
-}
-
-// A string value as RegSetValueExA stores it: the bytes and their NUL.
-std::string WithNul(const std::string& s)
-{
-    return std::string(s.c_str(), s.size() + 1);
-}
-
-// true when the App Paths "Path" value now holds folder as a REG_SZ.
-bool SetLibraryPath(const std::string& folder)
-{
-    return SetRegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path", folder);
-}
-
-// true when CommonFilesDir now holds value as a REG_SZ.
-bool SetCommonFilesDir(const std::string& value)
-{
-    return SetRegistryString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", value);
-}
-
-void DeleteAppPathsKey()
-{
-    DeleteRegistryKey(HKEY_LOCAL_MACHINE, kAppPathsKey);
-}
-
-void DeleteMachineValue(const char* subKey, const char* name)
-{
-    DeleteRegistryValue(HKEY_LOCAL_MACHINE, subKey, name);
-}
-
-std::string CurrentDirectory()
-{
-    char buf[MAX_PATH * 2] = {};
-    GetCurrentDirectoryA(sizeof buf, buf);
-    return buf;
-}
-
-// --- fixture ----------------------------------------------------------------------------
-
-// Owns C:\probetest, the App Paths entry and the CommonFilesDir value for one test.
-class ProbeEnvironment : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        mutex_ = CreateMutexA(nullptr, FALSE, "Local\\ProbeShellsTest");
-        if (mutex_ != nullptr)
-            WaitForSingleObject(mutex_, 60000);
-        // Saved only once the mutex is held: another process may be changing them before.
-        appPaths_.reset(new RegistryValueGuard(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"));
-        commonFiles_.reset(new RegistryValueGuard(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir"));
-        cwd_ = CurrentDirectory();
-        RemoveTree(kRoot);  // leftovers of a run that was killed
-        ASSERT_TRUE(MakeFolders(kRoot)) << "cannot create " << kRoot << ", error " << GetLastError();
-    }
-
-    void TearDown() override
-    {
-        SetCurrentDirectoryA(cwd_.c_str());
-        library_.reset();
-        appPaths_.reset();
-        commonFiles_.reset();
-        RemoveTree(kRoot);
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kRoot.c_str())) << kRoot << " left behind";
-        if (mutex_ != nullptr) {
-            ReleaseMutex(mutex_);
-            CloseHandle(mutex_);
-        }
-    }
-
-    // A complete installation: library folder with both files, driver, both values. The
-    // 64-bit view's CommonFilesDir then names the 32-bit folder, so that the driver is found
-    // only through the derivation of the 64-bit one.
-    void Install(const std::string& libDir = kLibDir)
-    {
-        library_.reset();
-        library_.reset(new LibraryInstallation(LibraryLayout{ libDir, kRoot }));
-        ASSERT_TRUE(library_->Installed()) << libDir << ", error " << GetLastError();
-        ASSERT_TRUE(SetCommonFilesDir(kCommonFilesValue));
-    }
-
-    // Back to an empty C:\probetest, then a complete installation.
-    void Reinstall()
-    {
-        SetCurrentDirectoryA(cwd_.c_str());
-        library_.reset();
-        RemoveTree(kRoot);
-        ASSERT_TRUE(MakeFolders(kRoot));
-        ASSERT_NO_FATAL_FAILURE(Install());
-    }
-
-private:
-    HANDLE mutex_ = nullptr;
-    std::unique_ptr<RegistryValueGuard> appPaths_, commonFiles_;
-    std::unique_ptr<LibraryInstallation> library_;
-    std::string cwd_;
-};
-
 using LibraryCheck = ProbeEnvironment;
-using FileHelpers = ProbeEnvironment;
 
 // --- the whole chain --------------------------------------------------------------------
 
@@ -205,10 +77,6 @@ TEST_F(LibraryCheck, MissingKeyLeavesDestinationUntouched)
     char dest[kProbePathSize] = "untouched";
     EXPECT_EQ(0, ReadLibraryPath(dest));
     EXPECT_STREQ("untouched", dest);
-    EXPECT_EQ(0, ReadLibraryPath(nullptr));
-    EXPECT_EQ(0, GetCommonFilesDir(nullptr));
-    EXPECT_EQ(0, HasLibraryExe(nullptr));
-    EXPECT_EQ(0, HasDriverFile(nullptr));
 }
 
 // --- the Path value: one folder, exactly as stored, whatever its type ----------------------
@@ -249,17 +117,21 @@ TEST_F(LibraryCheck, SemicolonFolderThatExists)
     EXPECT_EQ(1, IsLibraryInstalled()) << folder;
 }
 
+// A registry value as stored, and what a probe reads from it: 1 and the text, or 0 with the
+// destination untouched.
+struct ValueRow {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+    int result;
+    std::string expected;
+};
+
 TEST_F(LibraryCheck, ValueReadAsByteString)
 {
     const std::string a1023(1023, 'a');
     const std::string a1024(1024, 'a');
-    struct Row {
-        const char* what;
-        DWORD type;
-        std::string bytes;
-        int result;
-        std::string expected;
-    } rows[] = {
+    const ValueRow rows[] = {
         {"REG_DWORD with a zero byte", REG_DWORD, std::string("abc\0", 4), 1, "abc"},
         {"REG_DWORD of four letters", REG_DWORD, "ABCD", 1, "ABCD"},
         {"REG_BINARY with an inner NUL", REG_BINARY, std::string("ab\0cd", 5), 1, "ab"},
@@ -269,7 +141,7 @@ TEST_F(LibraryCheck, ValueReadAsByteString)
         {"REG_SZ of 1023 characters", REG_SZ, WithNul(a1023), 0, ""},
         {"REG_SZ in Shift-JIS", REG_SZ, WithNul("C:\\表\\ソ"), 1, "C:\\表\\ソ"},
     };
-    for (const Row& row : rows) {
+    for (const ValueRow& row : rows) {
         ASSERT_TRUE(SetRawValue(kAppPathsKey, "Path", row.type, row.bytes)) << row.what;
         char dest[kProbePathSize];
         std::memset(dest, 0x55, sizeof dest);
@@ -305,13 +177,7 @@ TEST_F(LibraryCheck, RelativeFolders)
 TEST_F(LibraryCheck, CommonFilesDirDerivation)
 {
     const std::string prefix300 = "C:\\" + std::string(297, 'p');
-    struct Row {
-        const char* what;
-        DWORD type;
-        std::string bytes;
-        int result;
-        std::string expected;
-    } rows[] = {
+    const ValueRow rows[] = {
         {"32-bit folder", REG_SZ, WithNul("C:\\Program Files (x86)\\Common Files"), 1, "C:\\Program Files\\Common Files"},
         {"capitals only", REG_SZ, WithNul("C:\\PROGRAM FILES (X86)\\Common Files"), 0, ""},
         {"300-byte prefix", REG_SZ, WithNul(prefix300 + "\\Program Files (x86)\\Common Files"), 1,
@@ -319,7 +185,7 @@ TEST_F(LibraryCheck, CommonFilesDirDerivation)
         {"1023 bytes", REG_BINARY, "Program Files" + std::string(1010, 'x'), 1, "Program Files\\Common Files"},
         {"1024 bytes", REG_BINARY, "Program Files" + std::string(1011, 'x'), 0, ""},
     };
-    for (const Row& row : rows) {
+    for (const ValueRow& row : rows) {
         ASSERT_TRUE(SetRawValue(kCurrentVersionKey, "CommonFilesDir", row.type, row.bytes)) << row.what;
         char dest[kProbePathSize] = "untouched";
         EXPECT_EQ(row.result, GetCommonFilesDir(dest)) << row.what;
@@ -437,163 +303,6 @@ TEST_F(LibraryCheck, FolderOf300Bytes)
         EXPECT_EQ(1, ReadLibraryPath(read)) << row.what;
         EXPECT_EQ(folder, read) << row.what;
         EXPECT_EQ(row.installed, IsLibraryInstalled()) << row.what;
-    }
-}
-
-// --- IsPlainFile and IsDirectory ----------------------------------------------------------
-
-TEST_F(FileHelpers, PlainFilesAndFolders)
-{
-    ASSERT_TRUE(MakeFolders(kRoot + "\\dir"));
-    ASSERT_TRUE(MakeFile(kRoot + "\\file.txt"));
-    struct Row {
-        std::string path;
-        int plain;
-        int folder;
-    } rows[] = {
-        {kRoot + "\\file.txt", 1, 0},
-        {kRoot + "\\dir", 0, 1},
-        {kRoot + "\\dir\\", 0, 1},
-        {kRoot + "\\missing", 0, 0},
-        {kRoot + "\\missing\\file.txt", 0, 0},
-        {"C:\\", 0, 1},
-        {"", 0, 0},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.plain, IsPlainFile(row.path.c_str())) << "IsPlainFile [" << row.path << "]";
-        EXPECT_EQ(row.folder, IsDirectory(row.path.c_str())) << "IsDirectory [" << row.path << "]";
-    }
-    EXPECT_EQ(0, IsPlainFile(nullptr));
-    EXPECT_EQ(0, IsDirectory(nullptr));
-}
-
-TEST_F(FileHelpers, AttributesThatStickUnderWine)
-{
-    // TEMPORARY, COMPRESSED and DEVICE cannot be produced here, SYSTEM and READONLY do
-    // not stick on folders: those are covered by the rules' own tests.
-    struct Row {
-        const char* what;
-        bool folder;
-        DWORD attrs;
-        int passes;
-    } rows[] = {
-        {"hidden file", false, FILE_ATTRIBUTE_HIDDEN, 1},
-        {"read-only file", false, FILE_ATTRIBUTE_READONLY, 1},
-        {"system file", false, FILE_ATTRIBUTE_SYSTEM, 0},
-        {"hidden system file", false, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 0},
-        {"hidden folder", true, FILE_ATTRIBUTE_HIDDEN, 1},
-    };
-    for (const Row& row : rows) {
-        const std::string path = kRoot + (row.folder ? "\\d" : "\\f");
-        ASSERT_TRUE(row.folder ? MakeFolders(path) : MakeFile(path)) << row.what;
-        ASSERT_TRUE(SetFileAttributesA(path.c_str(), row.attrs)) << row.what;
-        const DWORD now = GetFileAttributesA(path.c_str());
-        ASSERT_EQ(row.attrs, now & row.attrs) << row.what << ": attribute did not stick, now 0x" << std::hex << now;
-        EXPECT_EQ(row.passes, row.folder ? IsDirectory(path.c_str()) : IsPlainFile(path.c_str())) << row.what;
-        EXPECT_EQ(0, row.folder ? IsPlainFile(path.c_str()) : IsDirectory(path.c_str())) << row.what;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        RemoveTree(path);
-        DeleteFileA(path.c_str());
-    }
-}
-
-TEST_F(FileHelpers, ShiftJisNames)
-{
-    ASSERT_EQ(932u, GetACP());
-    ASSERT_TRUE(MakeFolders(kRoot + "\\表"));
-    ASSERT_TRUE(MakeFile(kRoot + "\\表\\ソ.txt"));
-    EXPECT_EQ(1, IsDirectory((kRoot + "\\表").c_str()));
-    EXPECT_EQ(1, IsPlainFile((kRoot + "\\表\\ソ.txt").c_str()));
-    EXPECT_EQ(0, IsPlainFile((kRoot + "\\表").c_str()));
-}
-
-// --- GetSpecialFolderPath -----------------------------------------------------------------
-
-TEST(SpecialFolders, AgreeWithSHGetFolderPath)
-{
-    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
-        char expected[MAX_PATH] = {};
-        ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, expected)) << "CSIDL " << csidl;
-        char dest[kProbePathSize];
-        std::memset(dest, 'x', sizeof dest);
-        EXPECT_EQ(S_OK, GetSpecialFolderPath(dest, csidl)) << "CSIDL " << csidl;
-        EXPECT_NE('\0', dest[0]) << "CSIDL " << csidl;
-        EXPECT_STREQ(expected, dest) << "CSIDL " << csidl;
-    }
-}
-
-TEST(SpecialFolders, NoPathGivesEmptyDestination)
-{
-    struct Row {
-        int csidl;
-        bool lookupFails;
-        const char* what;
-    } rows[] = {
-        {0x7F, true, "unknown CSIDL"},
-        {CSIDL_DRIVES, false, "virtual folder without a file-system path"},
-    };
-    for (const Row& row : rows) {
-        char dest[kProbePathSize];
-        std::memset(dest, 'x', sizeof dest);
-        const HRESULT hr = GetSpecialFolderPath(dest, row.csidl);
-        EXPECT_EQ(row.lookupFails, FAILED(hr)) << row.what << ": hr 0x" << std::hex << hr;
-        EXPECT_STREQ("", dest) << row.what;
-    }
-    EXPECT_EQ(E_POINTER, GetSpecialFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY));
-}
-
-// --- platform -------------------------------------------------------------------------------
-
-TEST(PlatformChecks, SixtyFourBitWineSeven)
-{
-    // wine64 reports Windows 7 (6.1, platform 2) on an x64 machine.
-    EXPECT_EQ(1, IsVistaOrLater());
-    EXPECT_EQ(0, Is32BitSystem());
-}
-
-// Wine reports, per program, the Windows version named under
-// HKCU\Software\Wine\AppDefaults\<exe>\Version; the child prints nothing and answers with
-// its exit code, IsVistaOrLater * 2 + Is32BitSystem.
-TEST(PlatformChecks, OtherReportedVersions)
-{
-    if (GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") == nullptr)
-        GTEST_SKIP() << "needs Wine's per-program Windows version";
-    char self[MAX_PATH] = {};
-    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
-    std::string child = self;
-    child = child.substr(0, child.find_last_of('\\') + 1) + "probe_platform_child.exe";
-    ASSERT_EQ(1, IsPlainFile(child.c_str())) << child;
-
-    const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\probe_platform_child.exe";
-    struct Row {
-        const char* version;
-        DWORD expected;
-        const char* what;
-    } rows[] = {
-        {"win7", 2, "6.1: supported, 64-bit"},
-        {"vista", 2, "6.0: supported"},
-        {"win10", 2, "10.0: supported"},
-        {"win2003", 0, "5.2: refused"},
-        {"winxp64", 0, "5.2 x64: refused"},
-        {"win2k", 0, "5.0: refused"},
-        {"win98", 0, "platform 1, 4.10: refused"},
-    };
-    for (const Row& row : rows) {
-        RegistryValueGuard version(HKEY_CURRENT_USER, kAppDefaults, "Version");
-        ASSERT_TRUE(version.SetString(row.version)) << row.version;
-
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        std::string cmd = "\"" + child + "\"";
-        DWORD code = 0xDEAD;
-        if (CreateProcessA(child.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            WaitForSingleObject(pi.hProcess, 30000);
-            GetExitCodeProcess(pi.hProcess, &code);
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-        }
-        EXPECT_EQ(row.expected, code) << row.version << " (" << row.what << ")";
     }
 }
 
