@@ -29,9 +29,11 @@ std::string PathRunFrom(const char* name)
     return run.Value("self");
 }
 
-// From InsertDisc, Next: the search starts, and over empty drives it still searches ms later.
-void SearchGoesOn(HWND wizard, DWORD ms)
+// Walks to InsertDisc and starts the search, which over empty drives still searches ms later.
+void SearchGoesOn(ToolProcess& tool, DWORD ms, HWND* pWizard)
 {
+    HWND wizard = *pWizard = OpenAtInsertDisc(tool);
+    ASSERT_NE(wizard, nullptr);
     StartSearch(wizard);
     ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
     EXPECT_FALSE(WaitFor([&] { return ShownText(wizard) != kSearchingDiscText; }, ms))
@@ -89,11 +91,9 @@ TEST(DiscSearch, FindsADiscInsertedWhileItSearches)
 {
     Machine machine;
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
-
+    HWND wizard = nullptr;
     // Some passes over the empty drives go by first.
-    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(wizard, 2000));
+    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(tool, 2000, &wizard));
 
     machine.E().InsertAddOnDisc();
     const double inserted = NowMs();
@@ -133,10 +133,8 @@ TEST(DiscSearch, StopRequestEndsTheSearchSoonAndANewSearchCanFollow)
 {
     Machine machine;
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
-
-    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(wizard, 1000));
+    HWND wizard = nullptr;
+    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(tool, 1000, &wizard));
 
     const double stopped = NowMs();
     Click(wizard, kEnd);
