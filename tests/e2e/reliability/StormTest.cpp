@@ -17,8 +17,8 @@
 
 namespace {
 
-const StepRow* const kRows[] = { &kLibraryMissing, &kWelcome, &kInsertDisc, &kSearchingDisc, &kDiscNotFound,
-                                 &kReadyToInstall, &kInstallFailed, &kFollowInstaller, &kFatalError };
+// Every step's row (harness/scenario/Steps.h).
+const auto& kRows = kAllRows;
 
 // The screens on which the wizard may hold the menu-exit mutex, and why exactly these. Only
 // Next on Welcome creates it, and then shows InsertDisc. While it is held, every transition
