@@ -313,7 +313,7 @@ bool MeasureReportDelay(double* pDelayMs, std::string* pError)
     const std::string log = TempFilePath("bench-report-delay.log");
     ::DeleteFileA(log.c_str());
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool, { { "FAKESETUP_LOG", log } }, pError);
+    HWND wizard = OpenAtInsertDisc(tool, fakesetup::SetupEnvironment(log), pError);
     if (wizard == nullptr)
         return false;
     Click(wizard, kNext);

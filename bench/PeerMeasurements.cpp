@@ -111,7 +111,7 @@ bool CheckPeerJob(const std::string& exe, std::string* pError)
     const std::string log = TempFilePath("bench-peer-job.log");
     ::DeleteFileA(log.c_str());
     ToolProcess peer;
-    HWND window = OpenAtWelcome(peer, exe, { { "FAKESETUP_LOG", log } }, pError);
+    HWND window = OpenAtWelcome(peer, exe, fakesetup::SetupEnvironment(log), pError);
     if (window == nullptr || !ToDiscPage(window, pError))
         return false;
     Click(window, kPeerNext);

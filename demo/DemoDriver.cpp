@@ -1,11 +1,13 @@
 // Prepares the demo machine and walks the wizard for scripts/demo.
 //
-//   DemoDriver headless <run folder> [--slow]   drives every step by itself
+//   DemoDriver headless <run folder>            drives every step by itself
 //   DemoDriver interactive                      starts the wizard and waits for the user
 //
-// The machine (harness/machine): the library installed (App Paths and CommonFilesDir in both
-// registry views, its folder, the driver file), and the add-on disc in D: (headless: put in
-// while the search runs, so that the searching step stays on screen long enough).
+// It walks the wizard through the scenario layer (harness/scenario): headless, the whole
+// successful run (the add-on disc put into D: while the search runs, so that the searching
+// step stays on screen long enough), then the version box, a search that finds nothing and
+// a machine without the library. The bounds of its waits follow TOOL_TIME_SCALE, which
+// scripts/demo sets for the i686 build under qemu.
 //
 // Lines on stdout tell the script what to do:
 //   SHOT <name> <left> <top> <right> <bottom>  take the picture, cropped to this rectangle of
@@ -18,45 +20,21 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "Expectations.h"
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
+#include "Scenario.h"
+#include "SuccessfulRun.h"
 
 using namespace driver;
 using namespace machine;
-using expected::kVersionBoxCaption;
-using fakesetup::SetupRun;
+using namespace scenario;
 
 namespace {
 
-// The steps the demo shows, by the text that tells each apart.
-struct Step {
-    const char* name;
-    const char* text;
-};
-const Step kLibraryMissing = { "LibraryMissing", expected::kLibraryMissingText };
-const Step kWelcome = { "Welcome", expected::kWelcomeText };
-const Step kInsertDisc = { "InsertDisc", expected::kInsertDiscText };
-const Step kSearchingDisc = { "SearchingDisc", expected::kSearchingDiscText };
-const Step kDiscNotFound = { "DiscNotFound", expected::kDiscNotFoundText };
-const Step kReadyToInstall = { "ReadyToInstall", expected::kReadyToInstallText };
-const Step kFollowInstaller = { "FollowInstaller", expected::kFollowInstallerText };
-const Step* const kSteps[] = { &kLibraryMissing, &kWelcome, &kInsertDisc, &kSearchingDisc,
-                               &kDiscNotFound, &kReadyToInstall, &kFollowInstaller };
-
 // The stand-in setup program's window class (FakeSetup.cpp).
 const char kSetupWindowClass[] = "FakeSetupWindow";
-
-// Bounds of every wait; --slow (the i686 build under qemu) stretches them.
-DWORD g_scale = 1;
-DWORD Ms(DWORD ms) { return ms * g_scale; }
-const DWORD kStartMs = 20000, kStepMs = 10000, kSearchMs = 25000, kShotMs = 30000;
+const DWORD kShotMs = 30000;
 
 std::string g_runFolder;
 
@@ -73,34 +51,16 @@ void Say(const char* kind, const char* format, ...)
 
 // Ends the demo with the one line the script prints. Destructors do not run: the prefix
 // is thrown away anyway, and the script kills whatever still runs in it.
-[[noreturn]] void Fail(const char* format, ...)
+[[noreturn]] void Fail(const std::string& problem)
 {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    Say("FAIL", "%s", text);
+    Say("FAIL", "%s", problem.c_str());
     ::ExitProcess(1);
 }
 
-// The step's name for a failure message (the texts themselves are Shift-JIS).
-const char* NameOfShown(HWND wizard)
+void Check(const std::string& problem)
 {
-    if (!::IsWindow(wizard))
-        return "no wizard at all";
-    const std::string shown = ShownText(wizard);
-    for (const Step* step : kSteps) {
-        if (shown == step->text)
-            return step->name;
-    }
-    return "an unknown text";
-}
-
-void ExpectStep(HWND wizard, const Step& step, DWORD ms)
-{
-    if (!WaitForMainText(wizard, step.text, ms))
-        Fail("the wizard did not show %s within %lu s (it shows %s)", step.name, ms / 1000, NameOfShown(wizard));
+    if (!problem.empty())
+        Fail(problem);
 }
 
 RECT Union(const std::vector<HWND>& windows)
@@ -128,7 +88,7 @@ void Shot(const char* name, const std::vector<HWND>& windows, RECT rc)
     // A round trip through each window's queue lets pending changes reach the screen; the
     // short pause covers the painting that follows them.
     for (HWND h : windows)
-        Responds(h, Ms(5000));
+        Responds(h, Scaled(5000));
     // An active window has its coloured caption. The wizard activates itself, a moment late
     // under Xvfb; a picture with a grey caption is still a picture, so no failure here.
     if (!windows.empty()) {
@@ -143,7 +103,7 @@ void Shot(const char* name, const std::vector<HWND>& windows, RECT rc)
         GUITHREADINFO gti = {};
         gti.cbSize = sizeof(gti);
         if (::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &gti) && gti.hwndActive == top)
-            ::SendMessageTimeoutA(top, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, Ms(5000), nullptr);
+            ::SendMessageTimeoutA(top, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, Scaled(5000), nullptr);
     }
     ::Sleep(300);
     const int margin = 12;
@@ -156,7 +116,7 @@ void Shot(const char* name, const std::vector<HWND>& windows, RECT rc)
     ::DeleteFileA(done.c_str());
     Say("SHOT", "%s %ld %ld %ld %ld", name, rc.left, rc.top, rc.right, rc.bottom);
     if (!WaitFor([&] { return ::GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, kShotMs))
-        Fail("the picture %s was not taken within %lu s", name, kShotMs / 1000);
+        Fail(std::string("the picture ") + name + " was not taken within 30 s");
 }
 
 void Shot(const char* name, const std::vector<HWND>& windows)
@@ -171,75 +131,12 @@ HWND SetupWindow()
     return h != nullptr && ::IsWindowVisible(h) ? h : nullptr;
 }
 
-// The machine the demo shows (the release's 32-bit registry view included): everything
-// stays until the prefix is thrown away.
-struct DemoMachine {
-    LibraryInstallation library;
-    DiscDrive driveD{ 'D' }, driveE{ 'E' };
-    ShortcutFiles shortcuts;
-};
-
-// What the setup program is told besides its log: show its window, leave the two shortcuts.
-fakesetup::Environment SetupEnv()
+// Puts the stand-in's window beside the wizard, so that neither hides the other's text.
+std::string PlaceSetupWindow(HWND wizard, HWND* pSetup)
 {
-    return { { "FAKESETUP_WINDOW", "1" },
-             { "FAKESETUP_CREATE", ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop) + "|" +
-                                       ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms) } };
-}
-
-void StartTool(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env)
-{
-    if (!tool.Start(env))
-        Fail("the program could not be started: %s (error %lu)", ToolExePath().c_str(), ::GetLastError());
-}
-
-HWND WaitForWizard(ToolProcess& tool)
-{
-    HWND wizard = tool.WaitForWizard(Ms(kStartMs));
-    if (wizard == nullptr) {
-        if (!tool.IsRunning())
-            Fail("the program ended without showing the wizard");
-        Fail("no window \"%s\" appeared within %lu s", expected::kWizardCaption, Ms(kStartMs) / 1000);
-    }
-    return wizard;
-}
-
-void EndAndWait(ToolProcess& tool, HWND wizard)
-{
-    Click(wizard, kEnd);
-    if (!tool.WaitForExit(Ms(kStepMs)))
-        Fail("the program did not end after End");
-}
-
-void HappyPath(DemoMachine& machine)
-{
-    // The stand-in stays until the picture of it is taken.
-    SetupRun setupRun("demo");
-
-    ToolProcess tool;
-    StartTool(tool, setupRun.EnvHeld(SetupEnv()));
-    HWND wizard = WaitForWizard(tool);
-    ExpectStep(wizard, kWelcome, Ms(kStepMs));
-    Shot("01-welcome", { wizard });
-
-    Click(wizard, kNext);
-    ExpectStep(wizard, kInsertDisc, Ms(kStepMs));
-    Shot("02-insert-disc", { wizard });
-
-    // The drive is still empty, so the search goes on while the picture is taken.
-    Click(wizard, kNext);
-    ExpectStep(wizard, kSearchingDisc, Ms(kStepMs));
-    Shot("03-searching-disc", { wizard });
-    machine.driveD.InsertAddOnDisc();
-    ExpectStep(wizard, kReadyToInstall, Ms(kSearchMs));
-    Shot("04-ready-to-install", { wizard });
-
-    Click(wizard, kNext);
-    ExpectStep(wizard, kFollowInstaller, Ms(kStepMs));
     HWND setup = nullptr;
-    if (!WaitFor([&] { return (setup = SetupWindow()) != nullptr; }, Ms(kStartMs)))
-        Fail("the setup program's window did not appear");
-    // Side by side with the wizard, so that neither hides the other's text.
+    if (!WaitFor([&] { return (setup = SetupWindow()) != nullptr; }, Scaled(20000)))
+        return "the setup program's window did not appear";
     RECT rcWizard, rcSetup;
     ::GetWindowRect(wizard, &rcWizard);
     ::GetWindowRect(setup, &rcSetup);
@@ -251,56 +148,76 @@ void HappyPath(DemoMachine& machine)
         ::GetWindowRect(setup, &rc);
         return rc.top == top;
     }, 2000);
-    Shot("05-follow-installer", { wizard, setup });
+    *pSetup = setup;
+    return "";
+}
 
-    // Let the stand-in finish: it leaves the shortcuts, the wizard deletes them and closes.
-    setupRun.ReleaseWaitFile();
-    DWORD exitCode = 0;
-    if (!tool.WaitForExit(Ms(kSearchMs), &exitCode))
-        Fail("the wizard did not close after the setup program ended (it shows %s)", NameOfShown(wizard));
-    const int created = setupRun.Count("created");
-    if (created != 2)
-        Fail("the setup program made %d of its 2 shortcuts", created);
-    if (ShortcutFiles::Exists(ShortcutFiles::CommonDesktop) || ShortcutFiles::Exists(ShortcutFiles::CommonPrograms))
-        Fail("a shortcut of the setup program is still there after the wizard closed");
+// The whole successful run, with a picture of each step on the way.
+void HappyPath()
+{
+    SuccessfulRun run("demo");
+    run.discWhileSearching = true;
+    run.setupWindow = true;
+    run.onStep = [](const StepRow& step, HWND wizard) -> std::string {
+        if (&step == &kWelcome)
+            Shot("01-welcome", { wizard });
+        else if (&step == &kInsertDisc)
+            Shot("02-insert-disc", { wizard });
+        else if (&step == &kSearchingDisc)
+            Shot("03-searching-disc", { wizard });
+        else if (&step == &kReadyToInstall)
+            Shot("04-ready-to-install", { wizard });
+        if (&step != &kFollowInstaller)
+            return "";
+        HWND setup = nullptr;
+        const std::string problem = PlaceSetupWindow(wizard, &setup);
+        if (problem.empty())
+            Shot("05-follow-installer", { wizard, setup });
+        return problem;
+    };
+    Check(run.Run());
     Say("INFO", "end: the setup program made its 2 shortcuts, the wizard deleted both and closed "
-                "by itself (exit code %lu)", exitCode);
+                "by itself (exit code %lu)", run.ExitCode());
     Shot("06-end", {}, Desktop());
+}
+
+void EndAndWait(ToolProcess& tool, HWND wizard)
+{
+    Click(wizard, kEnd);
+    if (!tool.WaitForExit(Scaled(10000)))
+        Fail("the program did not end after End");
 }
 
 void LibraryMissing()
 {
-    NoLibrary noLibrary;
+    Machine machine(Machine::NoDisc, Machine::WithoutLibrary);
     ToolProcess tool;
-    StartTool(tool, {});
-    HWND wizard = WaitForWizard(tool);
-    ExpectStep(wizard, kLibraryMissing, Ms(kStepMs));
+    HWND wizard = nullptr;
+    Check(Start(tool, kLibraryMissing, &wizard));
     Shot("07-library-missing", { wizard });
     EndAndWait(tool, wizard);
 }
 
 void VersionBoxAndDiscNotFound()
 {
+    Machine machine;
     ToolProcess tool;
-    StartTool(tool, {});
-    HWND wizard = WaitForWizard(tool);
-    ExpectStep(wizard, kWelcome, Ms(kStepMs));
+    HWND wizard = nullptr;
+    Check(Start(tool, kWelcome, &wizard));
 
     PressKey(wizard, VK_F5);
-    HWND box = tool.WaitForWindow(kVersionBoxCaption, Ms(kStepMs));
+    HWND box = tool.WaitForWindow(expected::kVersionBoxCaption, Scaled(10000));
     if (box == nullptr)
         Fail("no version box appeared after F5");
     Shot("08-version-box", { wizard, box });
     Click(box, IDOK);
-    if (!WaitFor([&] { return !::IsWindow(box); }, Ms(kStepMs)))
+    if (!WaitFor([&] { return !::IsWindow(box); }, Scaled(10000)))
         Fail("the version box did not close on OK");
 
-    Click(wizard, kNext);
-    ExpectStep(wizard, kInsertDisc, Ms(kStepMs));
-    Click(wizard, kNext);
-    ExpectStep(wizard, kSearchingDisc, Ms(kStepMs));
+    Check(Go(wizard, kNext, kInsertDisc));
+    Check(Go(wizard, kNext, kSearchingDisc));
     Say("INFO", "no disc in any drive: the search gives up after about 10 s");
-    ExpectStep(wizard, kDiscNotFound, Ms(kSearchMs));
+    Check(WaitForStep(wizard, kDiscNotFound, Scaled(25000)));
     Shot("09-disc-not-found", { wizard });
     EndAndWait(tool, wizard);
 }
@@ -308,9 +225,7 @@ void VersionBoxAndDiscNotFound()
 int Headless(const char* runFolder)
 {
     g_runFolder = runFolder;
-    DemoMachine machine;
-    HappyPath(machine);
-    machine.driveD.Empty();
+    HappyPath();
     VersionBoxAndDiscNotFound();
     LibraryMissing();
     Say("DONE", "all steps shown");
@@ -319,15 +234,15 @@ int Headless(const char* runFolder)
 
 int Interactive()
 {
-    DemoMachine machine;
-    machine.driveD.InsertAddOnDisc();
-    SetupRun setup("demo");
-    auto env = SetupEnv();
+    Machine machine(Machine::DiscInD);
+    fakesetup::SetupRun setup("demo");
     // Long enough to see the setup program's window.
-    env.push_back({ "FAKESETUP_SLEEP_MS", "4000" });
+    const auto options = fakesetup::SetupOptions().LeavesShortcuts().ShowsWindow().RunsFor(4000);
     ToolProcess tool;
-    StartTool(tool, setup.Env(env));
-    WaitForWizard(tool);
+    if (!tool.Start(setup.Env(options)))
+        Fail("the program could not be started: " + ToolExePath());
+    if (tool.WaitForWizard(Scaled(20000)) == nullptr)
+        Fail("no wizard window appeared");
     Say("INFO", "the wizard is open: click through it (the disc is in D:), or End to stop");
     DWORD exitCode = 0;
     tool.WaitForExit(INFINITE, &exitCode);
@@ -345,14 +260,10 @@ int Interactive()
 int main(int argc, char** argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--slow") == 0)
-            g_scale = 12;
-    }
     if (mode == "headless" && argc > 2)
         return Headless(argv[2]);
     if (mode == "interactive")
         return Interactive();
-    std::fprintf(stderr, "usage: DemoDriver headless <run folder> [--slow] | interactive\n");
+    std::fprintf(stderr, "usage: DemoDriver headless <run folder> | interactive\n");
     return 2;
 }

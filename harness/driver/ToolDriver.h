@@ -28,7 +28,8 @@ using expected::kInstallDone;
 using expected::kExternalStatus;
 
 // The program under test: the twin built beside the tests, or TOOL_EXE_UNDER_TEST (a Unix or
-// Windows path), which the i686 smoke run and the DLL planting point at another build.
+// Windows path): the whole successful run (tests/e2e/run) is pointed at the i686 release, the
+// signed release and the DLL-planting twin this way.
 std::string ToolExePath();
 
 class ToolProcess {

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "TestMachine.h"
-
 namespace fakesetup {
 
 Environment ReadKeyValues(const std::string& path)
@@ -49,16 +47,34 @@ SetupRun::~SetupRun()
     ::DeleteFileA(m_waitFile.c_str());
 }
 
-Environment SetupRun::Env(Environment extra) const
+SetupOptions& SetupOptions::LeavesShortcuts(machine::ShortcutFiles::Folder desktop,
+                                            machine::ShortcutFiles::Folder programs)
 {
-    extra.emplace_back("FAKESETUP_LOG", m_log);
-    return extra;
+    return Creates({ machine::ShortcutFiles::PathIn(desktop), machine::ShortcutFiles::PathIn(programs) });
 }
 
-Environment SetupRun::EnvHeld(Environment extra) const
+Environment SetupEnvironment(const std::string& logPath, const SetupOptions& options, const std::string& waitFile)
 {
-    extra.emplace_back("FAKESETUP_WAIT_FILE", m_waitFile);
-    return Env(std::move(extra));
+    Environment env = { { "FAKESETUP_LOG", logPath } };
+    std::string list;
+    for (const std::string& path : options.create)
+        list += (list.empty() ? "" : "|") + path;
+    if (!list.empty())
+        env.emplace_back("FAKESETUP_CREATE", list);
+    if (options.runMs != 0)
+        env.emplace_back("FAKESETUP_SLEEP_MS", std::to_string(options.runMs));
+    if (options.held)
+        env.emplace_back("FAKESETUP_WAIT_FILE", waitFile);
+    if (options.exitCode != 0)
+        env.emplace_back("FAKESETUP_EXIT_CODE", std::to_string(options.exitCode));
+    if (options.window)
+        env.emplace_back("FAKESETUP_WINDOW", "1");
+    return env;
+}
+
+Environment SetupRun::Env(const SetupOptions& options) const
+{
+    return SetupEnvironment(m_log, options, m_waitFile);
 }
 
 void SetupRun::ReleaseWaitFile() const

@@ -123,7 +123,7 @@ NoLibrary::NoLibrary()
 
 std::string FakeSetupExePath()
 {
-    return WindowsPathOf(TOOL_FAKESETUP_EXE);
+    return WindowsPathOf(TOOL_STANDIN_SETUP_EXE);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -3,22 +3,9 @@
 // deletion begun once the wizard is gone, and the setup program left to run to its end.
 // ctest names each case by its moment; by hand, pick one with
 // --gtest_filter=Moments/ClosingAt.EndsCleanly/<index in kMoments>.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
-#include "WizardSteps.h"
-#include "WorkerSteps.h"
-#include "ReliabilitySteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace fakesetup;
-using namespace machine;
-using namespace steps;
+#include "E2eTest.h"
 
 namespace {
 
@@ -154,19 +141,18 @@ TEST_P(ClosingAt, EndsCleanly)
 {
     const Moment& m = GetParam();
     WatchedProgram watched;
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
+    Machine machine;
     SetupRun run(m.name);
     ToolProcess tool;
-    const std::string made = ShortcutFiles::PathIn(kMade[0]) + "|" + ShortcutFiles::PathIn(kMade[1]);
+    SetupOptions options = SetupOptions().LeavesShortcuts(kMade[0], kMade[1]);
     // Held by its wait file unless the moment needs it to end on its own.
     const bool held = m.when != When::Pause && m.when != When::SetupLogged && m.when != When::SetupExited;
-    const auto env = held ? run.EnvHeld({ { "FAKESETUP_CREATE", made } }) : run.Env({ { "FAKESETUP_CREATE", made } });
+    options.held = held;
+    const Environment env = run.Env(options);
 
     HWND wizard = nullptr;
     if (m.run == Run::Install) {
-        d.InsertAddOnDisc();
+        machine.D().InsertAddOnDisc();
         wizard = OpenAtReadyToInstall(tool, env);
     } else {
         wizard = OpenAtInsertDisc(tool, env);  // no disc until DiscFound puts one in
@@ -210,7 +196,7 @@ TEST_P(ClosingAt, EndsCleanly)
         break;
     case When::DiscFound:
         SleepUntil(next + 700);
-        d.InsertAddOnDisc();
+        machine.D().InsertAddOnDisc();
         ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, 5000)) << "shown: " << ShownText(wizard);
         break;
     }
@@ -285,17 +271,14 @@ INSTANTIATE_TEST_SUITE_P(Moments, ClosingAt, ::testing::ValuesIn(kMoments));
 TEST(ClosingAtTheSetupStart, NeverLeavesTheSetupProgramHalfStarted)
 {
     WatchedProgram watched;
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     int delay = 560;  // ms after Next on a minimised wizard: past the 500 sleeps of the paint wait
     int started = 0, attempts = 0;
     for (; attempts < 24 && !HasFailure(); ++attempts) {
         SCOPED_TRACE(testing::Message() << "attempt " << attempts << ", closed " << delay << " ms after Next");
         SetupRun run("setup-start");
         ToolProcess tool;
-        HWND wizard = OpenAtReadyToInstall(tool, run.EnvHeld());
+        HWND wizard = OpenAtReadyToInstall(tool, run.Env(SetupOptions().Held()));
         ASSERT_NE(wizard, nullptr);
         ASSERT_TRUE(Minimize(wizard));
         const double next = StartSearch(wizard);

@@ -1,34 +1,17 @@
 // Spoofed results let a second worker start while the first still runs. Both searches and
 // both installer runs must then finish side by side, and the program end without a crash.
-#include <gtest/gtest.h>
-
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
-#include "WizardSteps.h"
-#include "WorkerSteps.h"
-#include "ReliabilitySteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace fakesetup;
-using namespace machine;
-using namespace steps;
+#include "E2eTest.h"
 
 namespace {
 
 TEST(Overlap, TwoSearchesThenTwoInstallerRunsSideBySideEndCleanly)
 {
     WatchedProgram watched;
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    SwitchedDisc d;
-    DiscDrive e('E');
+    Machine machine;
+    SwitchedDisc d(machine.D());
     SetupRun run("overlap");
-    const std::string made = ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop) + "|" +
-                             ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool, run.EnvHeld({ { "FAKESETUP_CREATE", made } }));
+    HWND wizard = OpenAtInsertDisc(tool, run.Env(SetupOptions().LeavesShortcuts().Held()));
     ASSERT_NE(wizard, nullptr);
 
     // The first search runs on (no disc) while a spoofed "not found" leads back to a second.

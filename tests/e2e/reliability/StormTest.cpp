@@ -5,8 +5,6 @@
 // Replay: TOOL_STORM_SEED=<seed> (printed at the start and with every failure) and
 // TOOL_STORM_EVENTS=<count>. Worker timing is real, so a replay repeats the events, not
 // every interleaving.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -15,23 +13,12 @@
 #include <random>
 #include <sstream>
 
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
-#include "WizardSteps.h"
-#include "WorkerSteps.h"
-#include "ReliabilitySteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace fakesetup;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 
-const StepRow* const kRows[] = { &kLibraryMissing, &kWelcome, &kInsertDisc, &kSearchingDisc, &kDiscNotFound,
-                                 &kReadyToInstall, &kInstallFailed, &kFollowInstaller, &kFatalError };
+// Every step's row (harness/scenario/Steps.h).
+const auto& kRows = kAllRows;
 
 // The screens on which the wizard may hold the menu-exit mutex, and why exactly these. Only
 // Next on Welcome creates it, and then shows InsertDisc. While it is held, every transition
@@ -379,16 +366,12 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
     std::fflush(stdout);
 
     WatchedProgram watched;
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    SwitchedDisc d;
-    DiscDrive e('E');
+    Machine machine;
+    SwitchedDisc d(machine.D());
     d.Insert();
     SetupRun setup("storm");
     // The stand-in ends quickly and leaves both shortcuts, so installer runs complete.
-    const std::string created = ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop) + "|" +
-                                ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
-    Storm storm(seed, setup.Env({ { "FAKESETUP_CREATE", created }, { "FAKESETUP_SLEEP_MS", "50" } }));
+    Storm storm(seed, setup.Env(SetupOptions().LeavesShortcuts().RunsFor(50)));
     ASSERT_TRUE(storm.Start());
 
     std::mt19937_64 rng(seed);

@@ -57,18 +57,17 @@ private:
 class SwitchedDisc {
 public:
     // Out at first.
-    SwitchedDisc()
+    explicit SwitchedDisc(machine::DiscDrive& drive)
     {
-        m_in = m_drive.Root() + expected::kDiscFolder;
-        m_out = m_drive.Root() + "out";
-        m_drive.InsertAddOnDisc();
+        m_in = drive.Root() + expected::kDiscFolder;
+        m_out = drive.Root() + "out";
+        drive.InsertAddOnDisc();
         Remove();
     }
     void Insert() { ::MoveFileA(m_out.c_str(), m_in.c_str()); }
     void Remove() { ::MoveFileA(m_in.c_str(), m_out.c_str()); }
 
 private:
-    machine::DiscDrive m_drive{ 'D' };
     std::string m_in, m_out;
 };
 

@@ -1,9 +1,6 @@
 // What each step of the wizard must look like, and ways to reach and watch the steps.
 #include "WizardSteps.h"
 
-#include <cstdio>
-#include <sstream>
-
 using namespace driver;
 using namespace expected;
 using machine::WaitFor;
@@ -12,52 +9,6 @@ namespace wizard_test {
 
 namespace {
 
-// Shift-JIS text is unreadable in most logs: show it escaped beside its length.
-std::string Quote(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char buffer[8];
-            std::snprintf(buffer, sizeof(buffer), "\\x%02X", c);
-            out += buffer;
-        }
-    }
-    return out + "\" (" + std::to_string(text.size()) + " bytes)";
-}
-
-void Compare(std::ostringstream& out, const char* what, const std::string& expected, const std::string& actual)
-{
-    if (expected != actual)
-        out << what << ": expected " << Quote(expected) << ", actual " << Quote(actual) << "\n";
-}
-
-void Compare(std::ostringstream& out, const char* what, bool expected, bool actual)
-{
-    if (expected != actual)
-        out << what << ": expected " << (expected ? "yes" : "no") << ", actual " << (actual ? "yes" : "no") << "\n";
-}
-
-const StepRow* const kAllRows[] = { &kLibraryMissing, &kWelcome, &kInsertDisc, &kSearchingDisc, &kDiscNotFound,
-                                    &kReadyToInstall, &kInstallFailed, &kFollowInstaller, &kFatalError };
-
-std::string VisiblePlaceholders(HWND wizard)
-{
-    std::string found;
-    for (HWND child = ::GetWindow(wizard, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (!::IsWindowVisible(child))
-            continue;
-        const std::string text = WindowText(child);
-        for (const char* placeholder : kPlaceholders) {
-            if (text == placeholder)
-                found += std::string(found.empty() ? "" : ", ") + placeholder;
-        }
-    }
-    return found;
-}
-
 WPARAM CheckOf(HWND button)
 {
     DWORD_PTR result = 0;
@@ -65,115 +16,23 @@ WPARAM CheckOf(HWND button)
     return static_cast<WPARAM>(result);
 }
 
-}  // namespace
-
-// The rows, in the order of the step values.
-const StepRow kLibraryMissing = {
-    "LibraryMissing",
-    kLibraryMissingText,
-    true, "", false, false, false, kEndCaption, kEnd,
-};
-const StepRow kWelcome = {
-    "Welcome",
-    "", false,
-    kWelcomeText, true,
-    false, true, kEndCaption, kNext,
-};
-const StepRow kInsertDisc = {
-    "InsertDisc",
-    kInsertDiscText,
-    true, "", false, true, true, kEndCaption, kNext,
-};
-// The wizard gives the focus to the dialog window itself here, and the dialog manager passes
-// a dialog's focus on to its first enabled tab stop: End, the only enabled button.
-const StepRow kSearchingDisc = {
-    "SearchingDisc", kSearchingDiscText, true, "", false, false, false, kAbortCaption, kEnd,
-};
-const StepRow kDiscNotFound = {
-    "DiscNotFound",
-    kDiscNotFoundText,
-    true, "", false, true, false, kEndCaption, kBack,
-};
-const StepRow kReadyToInstall = {
-    "ReadyToInstall", kReadyToInstallText,
-    true, "", false, true, true, kEndCaption, kNext,
-};
-const StepRow kInstallFailed = {
-    "InstallFailed", kInstallFailedText,
-    true, "", false, false, false, kEndCaption, kEnd,
-};
-const StepRow kFollowInstaller = {
-    "FollowInstaller", kFollowInstallerText,
-    true, "", false, false, false, kEndCaption, kEnd,
-};
-const StepRow kFatalError = {
-    "FatalError", kFatalErrorText,
-    true, "", false, false, false, kEndCaption, kEnd,
-};
-
-std::string Mismatch(const WizardView& view, const StepRow& row)
+::testing::AssertionResult Verdict(const std::string& problem)
 {
-    std::ostringstream out;
-    Compare(out, "caption", kWizardCaption, view.caption);
-    Compare(out, "main text", row.mainText, view.main.text);
-    Compare(out, "main shown", row.mainShown, view.main.visible);
-    Compare(out, "intro text", row.introText, view.intro.text);
-    Compare(out, "intro shown", row.introShown, view.intro.visible);
-    Compare(out, "back caption", kBackCaption, view.back.text);
-    Compare(out, "back enabled", row.backEnabled, view.back.enabled);
-    Compare(out, "next caption", kNextCaption, view.next.text);
-    Compare(out, "next enabled", row.nextEnabled, view.next.enabled);
-    Compare(out, "end caption", row.endCaption, view.end.text);
-    Compare(out, "end enabled", true, view.end.enabled);
-    Compare(out, "back shown", true, view.back.visible);
-    Compare(out, "next shown", true, view.next.visible);
-    Compare(out, "end shown", true, view.end.visible);
-    Compare(out, "radio shown", false, view.radio.visible);
-    if (view.focusId != row.focusId)
-        out << "focus: expected " << row.focusId << ", actual " << view.focusId << " (-1 the dialog, 0 none)\n";
-    return out.str();
-}
-
-std::string Resembles(const WizardView& view)
-{
-    WizardView unfocused = view;
-    std::string names;
-    for (const StepRow* row : kAllRows) {
-        unfocused.focusId = row->focusId;
-        if (Mismatch(unfocused, *row).empty())
-            names += std::string(names.empty() ? "" : ", ") + row->name;
-    }
-    return names.empty() ? "no step" : names;
-}
-
-namespace {
-
-::testing::AssertionResult Verdict(HWND wizard, const StepRow& row)
-{
-    if (!::IsWindow(wizard))
-        return ::testing::AssertionFailure() << "expected step " << row.name << ", but the wizard is gone";
-    const WizardView view = ReadWizard(wizard);
-    std::string problems = Mismatch(view, row);
-    const std::string placeholders = VisiblePlaceholders(wizard);
-    if (!placeholders.empty())
-        problems += "visible template placeholders: " + placeholders + "\n";
-    if (problems.empty())
+    if (problem.empty())
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "expected step " << row.name << " (the screen looks like "
-                                         << Resembles(view) << "):\n" << problems;
+    return ::testing::AssertionFailure() << problem;
 }
 
 }  // namespace
 
 ::testing::AssertionResult ShowsStep(HWND wizard, const StepRow& row, DWORD ms)
 {
-    WaitFor([&] { return static_cast<bool>(Verdict(wizard, row)); }, ms);
-    return Verdict(wizard, row);
+    return Verdict(scenario::WaitForStep(wizard, row, ms));
 }
 
 ::testing::AssertionResult StillShows(HWND wizard, const StepRow& row)
 {
-    return Verdict(wizard, row);
+    return Verdict(scenario::StepProblem(wizard, row));
 }
 
 bool Settle(HWND wizard, DWORD ms)
@@ -294,11 +153,8 @@ bool NameSquatter::DeniesOthers() const
 }
 
 WizardRun::WizardRun(bool withLibrary)
+    : m_machine(scenario::Machine::NoDisc, withLibrary ? scenario::Machine::WithLibrary : scenario::Machine::WithoutLibrary)
 {
-    if (withLibrary)
-        m_library.reset(new machine::LibraryInstallation);
-    else
-        m_noLibrary.reset(new machine::NoLibrary);
 }
 
 WizardRun::~WizardRun()
@@ -308,21 +164,23 @@ WizardRun::~WizardRun()
 
 ::testing::AssertionResult WizardRun::Start(const StepRow& firstStep)
 {
-    if (!m_tool.Start())
-        return ::testing::AssertionFailure() << "the program did not start: " << ToolExePath();
-    m_hWizard = m_tool.WaitForWizard();
-    if (m_hWizard == nullptr)
-        return ::testing::AssertionFailure() << "no wizard window appeared";
-    return ShowsStep(m_hWizard, firstStep);
+    return Verdict(scenario::Start(m_tool, firstStep, &m_hWizard));
 }
 
 ::testing::AssertionResult WizardRun::StartOnInsertDisc()
 {
+    return Verdict(scenario::OpenAt(m_tool, kInsertDisc, &m_hWizard));
+}
+
+::testing::AssertionResult WizardRun::StartOnFatalError()
+{
+    m_squatter.reset(new NameSquatter);
+    if (!m_squatter->Held())
+        return ::testing::AssertionFailure() << "could not create the object named " << kMenuExitMutex;
     ::testing::AssertionResult started = Start(kWelcome);
     if (!started)
         return started;
-    Click(m_hWizard, kNext);
-    return ShowsStep(m_hWizard, kInsertDisc);
+    return Verdict(scenario::Go(m_hWizard, kNext, kFatalError));
 }
 
 ::testing::AssertionResult WizardRun::EndAndExit(DWORD* pExitCode)

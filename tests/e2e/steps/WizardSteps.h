@@ -9,33 +9,30 @@
 #include <string>
 #include <vector>
 
-#include "Expectations.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
+#include "Scenario.h"
 
 namespace wizard_test {
 
-// One row of what the wizard shows on a step. focusId: a control ID, or -1 for the dialog.
-struct StepRow {
-    const char* name;
-    const char* mainText;
-    bool mainShown;
-    const char* introText;
-    bool introShown;
-    bool backEnabled;
-    bool nextEnabled;
-    const char* endCaption;
-    int focusId;
+// The steps' table and its comparison live in the scenario layer.
+using scenario::StepRow;
+using scenario::kLibraryMissing;
+using scenario::kWelcome;
+using scenario::kInsertDisc;
+using scenario::kSearchingDisc;
+using scenario::kDiscNotFound;
+using scenario::kReadyToInstall;
+using scenario::kInstallFailed;
+using scenario::kFollowInstaller;
+using scenario::kFatalError;
+using scenario::Mismatch;
+using scenario::Resembles;
+
+// A private message posted to the wizard, and the step it must show then.
+struct Hop {
+    UINT message;
+    WPARAM wParam;
+    const StepRow* step;
 };
-
-extern const StepRow kLibraryMissing, kWelcome, kInsertDisc, kSearchingDisc, kDiscNotFound,
-    kReadyToInstall, kInstallFailed, kFollowInstaller, kFatalError;
-
-// Every difference between what the wizard shows and the row, one per line; empty when
-// they agree. Template placeholders and a visible radio button count as differences.
-std::string Mismatch(const driver::WizardView& view, const StepRow& row);
-// Names the rows that the view matches except for focus, to explain a failure.
-std::string Resembles(const driver::WizardView& view);
 
 // Waits (bounded) until the wizard shows the row in every respect.
 ::testing::AssertionResult ShowsStep(HWND wizard, const StepRow& row, DWORD ms = 5000);
@@ -102,23 +99,27 @@ class WizardRun {
 public:
     explicit WizardRun(bool withLibrary = true);
     ~WizardRun();
+    WizardRun(const WizardRun&) = delete;
+    WizardRun& operator=(const WizardRun&) = delete;
 
     // Starts the program and waits for its first step.
     ::testing::AssertionResult Start(const StepRow& firstStep);
     // Welcome, then Next: InsertDisc with the wizard holding the menu-exit mutex.
     ::testing::AssertionResult StartOnInsertDisc();
+    // Welcome, then Next while another program's event holds the menu-exit mutex's name for
+    // the rest of the run: FatalError.
+    ::testing::AssertionResult StartOnFatalError();
 
     HWND Wizard() const { return m_hWizard; }
     // The installed library, or NULL when the run has none.
-    machine::LibraryInstallation* Library() { return m_library.get(); }
+    machine::LibraryInstallation* Library() { return m_machine.Library(); }
     driver::ToolProcess& Tool() { return m_tool; }
     // Ends the wizard with End and waits for the process; its exit code.
     ::testing::AssertionResult EndAndExit(DWORD* pExitCode);
 
 private:
-    std::unique_ptr<machine::LibraryInstallation> m_library;
-    std::unique_ptr<machine::NoLibrary> m_noLibrary;
-    machine::DiscDrive m_driveD{ 'D' }, m_driveE{ 'E' };
+    scenario::Machine m_machine;
+    std::unique_ptr<NameSquatter> m_squatter;
     driver::ToolProcess m_tool;
     HWND m_hWizard = nullptr;
 };

@@ -3,75 +3,30 @@
 
 #include <gtest/gtest.h>
 
-#include "TestMachine.h"
-
-using namespace driver;
-
 namespace steps {
 
-HWND OpenAtInsertDisc(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env)
+namespace {
+
+HWND OpenAt(driver::ToolProcess& tool, const scenario::StepRow& step, const fakesetup::Environment& env)
 {
-    if (!tool.Start(env)) {
-        ADD_FAILURE() << "the tool did not start (error " << ::GetLastError() << "): " << ToolExePath();
-        return nullptr;
-    }
-    HWND wizard = tool.WaitForWizard();
-    if (wizard == nullptr) {
-        ADD_FAILURE() << "no wizard window appeared";
-        return nullptr;
-    }
-    if (!WaitForMainText(wizard, expected::kWelcomeText, 5000)) {
-        ADD_FAILURE() << "expected the welcome step, shown: " << ShownText(wizard);
-        return nullptr;
-    }
-    Click(wizard, kNext);
-    if (!WaitForMainText(wizard, expected::kInsertDiscText, 5000)) {
-        ADD_FAILURE() << "expected the disc request, shown: " << ShownText(wizard);
-        return nullptr;
-    }
-    return wizard;
+    HWND wizard = nullptr;
+    const std::string problem = scenario::OpenAt(tool, step, &wizard, env);
+    if (problem.empty())
+        return wizard;
+    ADD_FAILURE() << problem;
+    return nullptr;
 }
 
-double StartSearch(HWND wizard)
+}  // namespace
+
+HWND OpenAtInsertDisc(driver::ToolProcess& tool, const fakesetup::Environment& env)
 {
-    const double clicked = machine::NowMs();
-    Click(wizard, kNext);
-    return clicked;
+    return OpenAt(tool, scenario::kInsertDisc, env);
 }
 
-HWND OpenAtReadyToInstall(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env)
+HWND OpenAtReadyToInstall(driver::ToolProcess& tool, const fakesetup::Environment& env)
 {
-    HWND wizard = OpenAtInsertDisc(tool, env);
-    if (wizard == nullptr)
-        return nullptr;
-    StartSearch(wizard);
-    if (!WaitForMainText(wizard, expected::kReadyToInstallText, 5000)) {
-        ADD_FAILURE() << "expected ReadyToInstall, shown: " << ShownText(wizard);
-        return nullptr;
-    }
-    return wizard;
-}
-
-double WaitUntilHidden(HWND window, DWORD ms)
-{
-    const ULONGLONG deadline = ::GetTickCount64() + ms;
-    do {
-        // The clock is read after the look, so the moment is never before the change.
-        if (!::IsWindow(window) || !::IsWindowVisible(window))
-            return machine::NowMs();
-        ::Sleep(1);
-    } while (::GetTickCount64() < deadline);
-    return 0;
-}
-
-bool ProcessRuns(DWORD pid)
-{
-    HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (h == nullptr)
-        return false;
-    const bool runs = ::WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
-    ::CloseHandle(h);
-    return runs;
+    return OpenAt(tool, scenario::kReadyToInstall, env);
 }
 
 }  // namespace steps

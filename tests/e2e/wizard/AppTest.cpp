@@ -1,16 +1,9 @@
 // The program as a whole: one copy at a time, its exit code, and how its window looks from
 // outside.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <memory>
 
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 

@@ -4,18 +4,11 @@
 // Keys are given two ways: posted to the focused control (what the wizard's message loop
 // sees), and typed through SendInput, which takes Wine's whole keyboard path (character
 // messages, and the help request that F1 makes).
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <functional>
 #include <vector>
 
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 
@@ -28,11 +21,7 @@ void ForEachStepOfOneRun(const std::function<void(WizardRun&, const StepRow&)>& 
     Click(run.Wizard(), kNext);
     ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
     check(run, kInsertDisc);
-    const struct {
-        UINT message;
-        WPARAM wParam;
-        const StepRow* step;
-    } hops[] = {
+    const Hop hops[] = {
         { kDiscSearchDone, 0, &kDiscNotFound },
         { kDiscSearchDone, 1, &kReadyToInstall },
         { kExternalStatus, 1, &kFollowInstaller },
@@ -54,12 +43,8 @@ void ForEachDeadEndStart(const std::function<void(WizardRun&, const StepRow&)>& 
         check(run, kLibraryMissing);
     }
     {
-        NameSquatter squatter;
-        ASSERT_TRUE(squatter.Held());
         WizardRun run;
-        ASSERT_TRUE(run.Start(kWelcome));
-        Click(run.Wizard(), kNext);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), kFatalError));
+        ASSERT_TRUE(run.StartOnFatalError());
         check(run, kFatalError);
     }
 }
@@ -98,11 +83,7 @@ TEST(Keys, EnterActsAsNextOnWelcomeAndNeverEndsTheDialog)
     EXPECT_TRUE(ShowsStep(wizard, kInsertDisc)) << "typed Enter on Welcome";
 
     // Where Next is disabled, Enter does nothing at all, whichever button has the focus.
-    const struct {
-        UINT message;
-        WPARAM wParam;
-        const StepRow* step;
-    } steps[] = {
+    const Hop steps[] = {
         { kDiscSearchDone, 0, &kDiscNotFound },
         { kExternalStatus, 1, &kFollowInstaller },
         { kInstallDone, 0, &kInstallFailed },

@@ -1,25 +1,12 @@
 // The three private messages act on every step alike, from any sender, whatever their
 // parameters.
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
-
-struct Hop {
-    UINT message;
-    WPARAM wParam;
-    const StepRow* next;
-};
 
 // Walks a chain of messages; each hop starts on the step that the previous one showed.
 void Walk(HWND wizard, const StepRow& first, const std::vector<Hop>& hops)
@@ -30,8 +17,8 @@ void Walk(HWND wizard, const StepRow& first, const std::vector<Hop>& hops)
                                         << " wParam " << hop.wParam);
         Post(wizard, hop.message, hop.wParam);
         ASSERT_TRUE(Settle(wizard));
-        ASSERT_TRUE(ShowsStep(wizard, *hop.next));
-        current = hop.next;
+        ASSERT_TRUE(ShowsStep(wizard, *hop.step));
+        current = hop.step;
     }
 }
 
@@ -78,12 +65,8 @@ TEST(PrivateMessages, ActOnWhateverStepIsShown)
     }
     {
         SCOPED_TRACE("from FatalError");
-        NameSquatter squatter;
-        ASSERT_TRUE(squatter.Held());
         WizardRun run;
-        ASSERT_TRUE(run.Start(kWelcome));
-        Click(run.Wizard(), kNext);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), kFatalError));
+        ASSERT_TRUE(run.StartOnFatalError());
         Walk(run.Wizard(), kFatalError, { { kDiscSearchDone, 1, &kReadyToInstall } });
     }
 }

@@ -1,16 +1,9 @@
 // What each reachable step shows: texts, visibility, button captions, enabled states and
 // focus, with the radio button and the template's placeholder texts never visible.
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <vector>
 
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 

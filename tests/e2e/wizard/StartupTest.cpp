@@ -1,17 +1,10 @@
 // Start-up: which step the wizard opens on, depending on the library installation.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 
@@ -49,7 +42,7 @@ TEST(Startup, OpensOnWelcomeOnlyWhenTheWholeLibraryIsInstalled)
 // is started from a shell that sends that to a file ($WINE64: the test environment's loader).
 TEST(Startup, LetsExactlyTheExternalStatusThroughTheIntegrityFilter)
 {
-    LibraryInstallation library;
+    Machine machine;
     const std::string log = TempFilePath("startup-message-filter.log");
     ::DeleteFileA(log.c_str());
     const std::wstring exe = UnixPathOf(ToolExePath()), unixLog = UnixPathOf(log);

@@ -1,13 +1,6 @@
 // How the steps change on Next, Back, End and the private messages, and when the wizard
 // holds the menu-exit mutex.
-#include <gtest/gtest.h>
-
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 
@@ -114,11 +107,7 @@ TEST(InstallDone, SuccessClosesTheWizardFailureShowsInstallFailed)
 // Search results and a failed installation bring the wizard to the front.
 TEST(InstallDone, ResultsBringTheWizardToTheFront)
 {
-    const struct {
-        UINT message;
-        WPARAM wParam;
-        const StepRow* step;
-    } cases[] = {
+    const Hop cases[] = {
         { kDiscSearchDone, 0, &kDiscNotFound },
         { kDiscSearchDone, 1, &kReadyToInstall },
         { kInstallDone, 0, &kInstallFailed },
@@ -202,13 +191,9 @@ TEST(ExternalStatus, ZeroFreezesTheScreenAndNextAndBackButNotEnd)
 
 TEST(ExternalStatus, ZeroOnFatalErrorPresentsFatalErrorAgain)
 {
-    NameSquatter squatter;
-    ASSERT_TRUE(squatter.Held());
     WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
+    ASSERT_TRUE(run.StartOnFatalError());
     HWND wizard = run.Wizard();
-    Click(wizard, kNext);
-    ASSERT_TRUE(ShowsStep(wizard, kFatalError));
 
     // Unlike the hold on other steps, FatalError is shown anew: the foreign text goes.
     OverwriteText(wizard, kMain, kForeignText);

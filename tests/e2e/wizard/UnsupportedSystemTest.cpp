@@ -1,15 +1,8 @@
 // An operating system older than Vista: only a message box, then the process ends with 0.
 // Wine reports another Windows version per program through its AppDefaults key.
-#include <gtest/gtest.h>
-
 #include <vector>
 
-#include "WizardSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace machine;
-using namespace wizard_test;
+#include "E2eTest.h"
 
 namespace {
 

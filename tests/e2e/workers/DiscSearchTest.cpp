@@ -1,16 +1,5 @@
 // The disc search: which CD-ROM drive and file it finds, how long it looks, and how it stops.
-#include <gtest/gtest.h>
-
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
-#include "WorkerSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace fakesetup;
-using namespace machine;
-using namespace steps;
+#include "E2eTest.h"
 
 namespace {
 
@@ -24,9 +13,15 @@ void PutLookAlikes(DiscDrive& drive)
     drive.MakeFolder(kDiscFolder + ("\\" + setup));
 }
 
-// Runs the found program (Next on ReadyToInstall) and gives the path it was started as.
-std::string PathRunFrom(HWND wizard, ToolProcess& tool, const SetupRun& run)
+// Walks the wizard through a search that must find the disc, runs the found program (Next on
+// ReadyToInstall) and gives the path it was started as.
+std::string PathRunFrom(const char* name)
 {
+    SetupRun run(name);
+    ToolProcess tool;
+    HWND wizard = OpenAtReadyToInstall(tool, run.Env());
+    if (wizard == nullptr)
+        return "(no ReadyToInstall)";
     Click(wizard, kNext);
     if (!run.WaitForEnd(10000))
         return "(the setup program did not run; the wizard shows: " + ShownText(wizard) + ")";
@@ -34,11 +29,21 @@ std::string PathRunFrom(HWND wizard, ToolProcess& tool, const SetupRun& run)
     return run.Value("self");
 }
 
+// Walks to InsertDisc and starts the search, which over empty drives still searches ms later.
+void SearchGoesOn(ToolProcess& tool, DWORD ms, HWND* pWizard)
+{
+    HWND wizard = *pWizard = OpenAtInsertDisc(tool);
+    ASSERT_NE(wizard, nullptr);
+    StartSearch(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
+    EXPECT_FALSE(WaitFor([&] { return ShownText(wizard) != kSearchingDiscText; }, ms))
+        << "the search ended by itself: " << ShownText(wizard);
+}
+
 TEST(DiscSearch, ReportsNotFoundOnlyAfterTwentyPassesOverTheDrives)
 {
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
-    PutLookAlikes(e);
+    Machine machine;
+    PutLookAlikes(machine.E());
     ToolProcess tool;
     HWND wizard = OpenAtInsertDisc(tool);
     ASSERT_NE(wizard, nullptr);
@@ -67,9 +72,7 @@ TEST(DiscSearch, ReportsNotFoundOnlyAfterTwentyPassesOverTheDrives)
 
 TEST(DiscSearch, FindsADiscAlreadyInTheDriveOnTheFirstPass)
 {
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     ToolProcess tool;
     HWND wizard = OpenAtInsertDisc(tool);
     ASSERT_NE(wizard, nullptr);
@@ -86,19 +89,13 @@ TEST(DiscSearch, FindsADiscAlreadyInTheDriveOnTheFirstPass)
 
 TEST(DiscSearch, FindsADiscInsertedWhileItSearches)
 {
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
+    Machine machine;
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
-
-    StartSearch(wizard);
-    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
+    HWND wizard = nullptr;
     // Some passes over the empty drives go by first.
-    EXPECT_FALSE(WaitFor([&] { return ShownText(wizard) != kSearchingDiscText; }, 2000))
-        << "the search ended without a disc: " << ShownText(wizard);
+    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(tool, 2000, &wizard));
 
-    e.InsertAddOnDisc();
+    machine.E().InsertAddOnDisc();
     const double inserted = NowMs();
     ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, 5000)) << "shown: " << ShownText(wizard);
     // The next pass, at most 500 ms later, sees it.
@@ -107,66 +104,37 @@ TEST(DiscSearch, FindsADiscInsertedWhileItSearches)
 
 TEST(DiscSearch, TakesDriveDWhenDAndEBothHoldTheDisc)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
-    e.InsertAddOnDisc();
-    SetupRun run("both-drives");
-    ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env());
-    ASSERT_NE(wizard, nullptr);
-
-    EXPECT_EQ(PathRunFrom(wizard, tool, run), d.SetupPath());
+    Machine machine(Machine::DiscInD);
+    machine.E().InsertAddOnDisc();
+    EXPECT_EQ(PathRunFrom("both-drives"), machine.D().SetupPath());
 }
 
 TEST(DiscSearch, PassesOverSetupProgramsOutsideTheAddOnFolderAndFoldersOfThatName)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
+    Machine machine;
     // Drive D comes first: had any look-alike counted, D's path would be stored.
-    PutLookAlikes(d);
-    e.InsertAddOnDisc();
-    SetupRun run("look-alikes");
-    ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env());
-    ASSERT_NE(wizard, nullptr);
-
-    EXPECT_EQ(PathRunFrom(wizard, tool, run), e.SetupPath());
+    PutLookAlikes(machine.D());
+    machine.E().InsertAddOnDisc();
+    EXPECT_EQ(PathRunFrom("look-alikes"), machine.E().SetupPath());
 }
 
 TEST(DiscSearch, FindsAReadOnlySetupProgram)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     // As on a pressed disc.
-    ::SetFileAttributesA((d.Root() + kDiscFolder + "\\" + kSetupFileName).c_str(), FILE_ATTRIBUTE_READONLY);
-    const DWORD attributes = ::GetFileAttributesA(d.SetupPath().c_str());
+    ::SetFileAttributesA((machine.D().Root() + kDiscFolder + "\\" + kSetupFileName).c_str(), FILE_ATTRIBUTE_READONLY);
+    const DWORD attributes = ::GetFileAttributesA(machine.D().SetupPath().c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << "attributes " << attributes;
-    SetupRun run("read-only");
-    ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env());
-    ASSERT_NE(wizard, nullptr);
-
-    EXPECT_EQ(PathRunFrom(wizard, tool, run), d.SetupPath());
+    EXPECT_EQ(PathRunFrom("read-only"), machine.D().SetupPath());
 }
 
 TEST(DiscSearch, StopRequestEndsTheSearchSoonAndANewSearchCanFollow)
 {
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
+    Machine machine;
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
-
-    StartSearch(wizard);
-    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
-    EXPECT_FALSE(WaitFor([&] { return ShownText(wizard) != kSearchingDiscText; }, 1000))
-        << "the search ended by itself: " << ShownText(wizard);
+    HWND wizard = nullptr;
+    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(tool, 1000, &wizard));
 
     const double stopped = NowMs();
     Click(wizard, kEnd);
@@ -178,7 +146,7 @@ TEST(DiscSearch, StopRequestEndsTheSearchSoonAndANewSearchCanFollow)
     EXPECT_TRUE(MutexExists(kMenuExitMutex));
 
     // The stop request belongs to that search only.
-    d.InsertAddOnDisc();
+    machine.D().InsertAddOnDisc();
     Click(wizard, kBack);
     ASSERT_TRUE(WaitForMainText(wizard, kInsertDiscText, 3000)) << "shown: " << ShownText(wizard);
     StartSearch(wizard);

@@ -1,27 +1,8 @@
 // The installer run: how the setup program is started, what counts as success, when the
 // wizard reports, and what happens when the program is gone or the wizard is ended early.
-#include <gtest/gtest.h>
-
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
-#include "WorkerSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace fakesetup;
-using namespace machine;
-using namespace steps;
+#include "E2eTest.h"
 
 namespace {
-
-std::string Joined(std::initializer_list<std::string> paths)
-{
-    std::string list;
-    for (const std::string& path : paths)
-        list += (list.empty() ? "" : "|") + path;
-    return list;
-}
 
 std::string CurrentFolder()
 {
@@ -30,53 +11,9 @@ std::string CurrentFolder()
     return folder;
 }
 
-TEST(InstallerRun, RunsTheSetupProgramRemovesItsShortcutsAndCloses)
-{
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
-    SetupRun run("happy-path");
-    const std::string desktop = ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop);
-    const std::string programs = ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
-    ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env({ { "FAKESETUP_CREATE", Joined({ desktop, programs }) },
-                                                       { "FAKESETUP_SLEEP_MS", "1500" } }));
-    ASSERT_NE(wizard, nullptr);
-
-    Click(wizard, kNext);
-    ASSERT_TRUE(WaitForMainText(wizard, kFollowInstallerText, 3000)) << "shown: " << ShownText(wizard);
-    ASSERT_TRUE(run.WaitForStart(5000)) << "the setup program did not start";
-    // While the setup program runs, the wizard only offers End.
-    WizardView view = ReadWizard(wizard);
-    EXPECT_FALSE(view.back.enabled);
-    EXPECT_FALSE(view.next.enabled);
-    EXPECT_TRUE(view.end.enabled);
-    EXPECT_EQ(view.end.text, kEndCaption);
-    EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the menu-exit mutex is held while the setup program runs";
-    EXPECT_TRUE(tool.IsRunning());
-
-    ASSERT_TRUE(tool.WaitForExit(10000)) << "the wizard did not close after the setup program; shown: "
-                                         << ShownText(wizard);
-    ASSERT_TRUE(run.Has("end_ms")) << "the tool closed before the setup program ended";
-    EXPECT_EQ(run.Starts(), 1);
-    EXPECT_EQ(run.Values("created"), (std::vector<std::string>{ desktop, programs }))
-        << "the setup program could not make the shortcuts it leaves behind";
-    EXPECT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonDesktop)) << desktop;
-    EXPECT_FALSE(ShortcutFiles::Exists(ShortcutFiles::CommonPrograms)) << programs;
-    const std::string folder = ShortcutFiles::FolderPath(ShortcutFiles::CommonPrograms) + "\\" + kProgramsFolderName;
-    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
-    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        << "the start-menu folder must stay: " << folder;
-    EXPECT_FALSE(MutexExists(kMenuExitMutex));
-}
-
 TEST(InstallerRun, StartsTheSetupProgramByItsPathInTheToolsOwnFolderAndEnvironment)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     SetupRun run("start-parameters");
     ToolProcess tool;
     HWND wizard = OpenAtReadyToInstall(tool, run.Env());
@@ -87,11 +24,11 @@ TEST(InstallerRun, StartsTheSetupProgramByItsPathInTheToolsOwnFolderAndEnvironme
     EXPECT_TRUE(tool.WaitForExit(10000));
 
     // The log arriving at all shows that our variables reached the setup program.
-    EXPECT_EQ(run.Value("self"), d.SetupPath());
+    EXPECT_EQ(run.Value("self"), machine.D().SetupPath());
     // The tool passes an empty command line. Wine then gives a child its own quoted path
     // (Windows leaves it empty); anything else came from the tool.
     const std::string commandLine = run.Value("cmdline");
-    EXPECT_TRUE(commandLine.empty() || commandLine == "\"" + d.SetupPath() + "\"")
+    EXPECT_TRUE(commandLine.empty() || commandLine == "\"" + machine.D().SetupPath() + "\"")
         << "command line: [" << commandLine << "]";
     // The tool started in our folder; the setup program must not be moved to the disc.
     EXPECT_EQ(run.Value("cwd"), CurrentFolder());
@@ -99,16 +36,12 @@ TEST(InstallerRun, StartsTheSetupProgramByItsPathInTheToolsOwnFolderAndEnvironme
 
 TEST(InstallerRun, CountsANonzeroExitCodeOfTheSetupProgramAsSuccess)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     SetupRun run("exit-code");
     const std::string desktop = ShortcutFiles::PathIn(ShortcutFiles::UserDesktop);
     const std::string programs = ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
     ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env({ { "FAKESETUP_CREATE", Joined({ desktop, programs }) },
-                                                       { "FAKESETUP_EXIT_CODE", "1603" } }));
+    HWND wizard = OpenAtReadyToInstall(tool, run.Env(SetupOptions().Creates({ desktop, programs }).ExitsWith(1603)));
     ASSERT_NE(wizard, nullptr);
 
     Click(wizard, kNext);
@@ -121,13 +54,10 @@ TEST(InstallerRun, CountsANonzeroExitCodeOfTheSetupProgramAsSuccess)
 
 TEST(InstallerRun, ReportsSuccessNoEarlierThanHalfASecondAfterTheSetupProgramEnds)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     SetupRun run("report-delay");
     ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env({ { "FAKESETUP_SLEEP_MS", "300" } }));
+    HWND wizard = OpenAtReadyToInstall(tool, run.Env(SetupOptions().RunsFor(300)));
     ASSERT_NE(wizard, nullptr);
 
     Click(wizard, kNext);
@@ -142,19 +72,16 @@ TEST(InstallerRun, ReportsSuccessNoEarlierThanHalfASecondAfterTheSetupProgramEnd
 
 TEST(InstallerRun, FailsAtOnceAndTouchesNoShortcutWhenTheProgramLeftTheDisc)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
+    Machine machine(Machine::DiscInD);
     for (auto folder : { ShortcutFiles::CommonDesktop, ShortcutFiles::UserDesktop, ShortcutFiles::CommonPrograms,
                          ShortcutFiles::UserPrograms })
         ShortcutFiles::Create(folder);
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
     SetupRun run("disc-gone");
     ToolProcess tool;
     HWND wizard = OpenAtReadyToInstall(tool, run.Env());
     ASSERT_NE(wizard, nullptr);
 
-    d.Empty();
+    machine.D().Empty();
     Click(wizard, kNext);
     ASSERT_TRUE(WaitForMainText(wizard, kInstallFailedText, 5000)) << "shown: " << ShownText(wizard);
 
@@ -171,9 +98,13 @@ TEST(InstallerRun, FailsAtOnceAndTouchesNoShortcutWhenTheProgramLeftTheDisc)
     EXPECT_TRUE(ShortcutFiles::Exists(ShortcutFiles::UserPrograms));
 }
 
-// Ends the wizard with End while the stand-in runs; the stand-in's pid.
-DWORD EndWhileTheSetupProgramRuns(HWND wizard, const SetupRun& run)
+// Walks to ReadyToInstall with a held stand-in that makes these files at its end, and ends the
+// wizard with End while the stand-in runs; the stand-in's pid (0 when the walk failed).
+DWORD EndWhileTheSetupProgramRuns(ToolProcess& tool, const SetupRun& run, const std::vector<std::string>& made)
 {
+    HWND wizard = OpenAtReadyToInstall(tool, run.Env(SetupOptions().Creates(made).Held()));
+    if (wizard == nullptr)
+        return 0;
     Click(wizard, kNext);
     EXPECT_TRUE(WaitForMainText(wizard, kFollowInstallerText, 3000)) << "shown: " << ShownText(wizard);
     EXPECT_TRUE(run.WaitForStart(5000)) << "the setup program did not start";
@@ -203,18 +134,13 @@ void ExpectOrderlyExit(ToolProcess& tool)
 
 TEST(InstallerRun, EndWhileTheSetupProgramRunsLeavesTheProgramRunningAndCleansNothing)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     SetupRun run("end-early");
-    const std::string desktop = ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop);
-    const std::string programs = ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms);
+    const std::vector<std::string> made = { ShortcutFiles::PathIn(ShortcutFiles::CommonDesktop),
+                                            ShortcutFiles::PathIn(ShortcutFiles::CommonPrograms) };
     ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.EnvHeld({ { "FAKESETUP_CREATE", Joined({ desktop, programs }) } }));
-    ASSERT_NE(wizard, nullptr);
-
-    const DWORD pid = EndWhileTheSetupProgramRuns(wizard, run);
+    const DWORD pid = EndWhileTheSetupProgramRuns(tool, run, made);
+    ASSERT_NE(pid, 0u);
     ASSERT_NO_FATAL_FAILURE(ExpectOrderlyExit(tool));
     EXPECT_TRUE(ProcessRuns(pid)) << "the setup program was ended with the tool";
     EXPECT_FALSE(MutexExists(kMenuExitMutex));
@@ -224,7 +150,7 @@ TEST(InstallerRun, EndWhileTheSetupProgramRunsLeavesTheProgramRunningAndCleansNo
     run.ReleaseWaitFile();
     EXPECT_EQ(::WaitForSingleObject(setup, 10000), WAIT_OBJECT_0) << "the setup program did not end";
     ::CloseHandle(setup);
-    ASSERT_EQ(run.Values("created"), (std::vector<std::string>{ desktop, programs }));
+    ASSERT_EQ(run.Values("created"), made);
     EXPECT_TRUE(ShortcutFiles::Exists(ShortcutFiles::CommonDesktop));
     EXPECT_TRUE(ShortcutFiles::Exists(ShortcutFiles::CommonPrograms));
 }
@@ -233,21 +159,15 @@ TEST(InstallerRun, EndWhileTheSetupProgramRunsLeavesTheProgramRunningAndCleansNo
 // about 2 s to end): the worker, woken then, must neither clean up nor touch the wizard.
 TEST(InstallerRun, SetupProgramEndingWhileTheWizardClosesIsNotCleanedUpAfter)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     SetupRun run("end-race");
-    const std::string desktop = ShortcutFiles::PathIn(ShortcutFiles::UserDesktop);
-    const std::string programs = ShortcutFiles::PathIn(ShortcutFiles::UserPrograms);
+    const std::vector<std::string> made = { ShortcutFiles::PathIn(ShortcutFiles::UserDesktop),
+                                            ShortcutFiles::PathIn(ShortcutFiles::UserPrograms) };
     ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.EnvHeld({ { "FAKESETUP_CREATE", Joined({ desktop, programs }) } }));
-    ASSERT_NE(wizard, nullptr);
-
-    EndWhileTheSetupProgramRuns(wizard, run);
+    ASSERT_NE(EndWhileTheSetupProgramRuns(tool, run, made), 0u);
     run.ReleaseWaitFile();
     ASSERT_TRUE(run.WaitForEnd(5000)) << "the setup program did not end";
-    ASSERT_EQ(run.Values("created"), (std::vector<std::string>{ desktop, programs }));
+    ASSERT_EQ(run.Values("created"), made);
     ASSERT_NO_FATAL_FAILURE(ExpectOrderlyExit(tool));
     EXPECT_FALSE(ShortcutGoes(ShortcutFiles::UserDesktop, 500)) << "deleted after the wizard had closed";
     EXPECT_FALSE(ShortcutGoes(ShortcutFiles::UserPrograms, 0)) << "deleted after the wizard had closed";

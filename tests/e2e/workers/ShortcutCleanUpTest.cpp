@@ -1,17 +1,6 @@
 // The clean-up after the setup program: which of the shortcut files it leaves are deleted.
 // The files are laid out before the run; the tool looks at them once the program has ended.
-#include <gtest/gtest.h>
-
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
-#include "WorkerSteps.h"
-
-using namespace driver;
-using namespace expected;
-using namespace fakesetup;
-using namespace machine;
-using namespace steps;
+#include "E2eTest.h"
 
 namespace {
 
@@ -55,11 +44,7 @@ protected:
     void ExpectDeleted(Folder folder) { EXPECT_FALSE(ShortcutFiles::Exists(folder)) << NameOf(folder) << ": kept"; }
     void ExpectKept(Folder folder) { EXPECT_TRUE(ShortcutFiles::Exists(folder)) << NameOf(folder) << ": deleted"; }
 
-    LibraryInstallation m_library;
-    ShortcutFiles m_shortcuts;
-    DiscDrive m_d{ 'D' }, m_e{ 'E' };
-
-    void SetUp() override { m_d.InsertAddOnDisc(); }
+    Machine m_machine{ Machine::DiscInD };
 };
 
 TEST_F(ShortcutCleanUp, DeletesOnlyTheAllUsersCopyWhenTheUserHasOneToo)
