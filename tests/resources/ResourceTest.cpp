@@ -162,6 +162,14 @@ protected:
     // The raw bytes of one resource in Japanese; empty when it is not there.
     Bytes resource(WORD type, WORD name) const { return findResource(file_->module(), type, name, kJapanese); }
     std::vector<ResourceEntry> inventory() const { return pe::inventory(file_->module()); }
+    // The version record as Explorer reads it; empty when it cannot be read.
+    std::vector<char> versionInfo() const {
+        DWORD ignored = 0;
+        std::vector<char> info(GetFileVersionInfoSizeA(path_.c_str(), &ignored));
+        if (!info.empty() && !GetFileVersionInfoA(path_.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+            info.clear();
+        return info;
+    }
 
     const Program* program_ = nullptr;
     std::string path_;
@@ -337,11 +345,8 @@ TEST_P(ProgramResources, IconImagesShowOnePictureWithCleanTransparency) {
 }
 
 TEST_P(ProgramResources, VersionRecordFixedPart) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
-    ASSERT_GT(size, 0u) << "GetFileVersionInfoSizeA, error " << GetLastError();
-    std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
+    const std::vector<char> info = versionInfo();
+    ASSERT_FALSE(info.empty()) << "GetFileVersionInfoA, error " << GetLastError();
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
@@ -369,11 +374,8 @@ TEST_P(ProgramResources, VersionRecordFixedPart) {
 }
 
 TEST_P(ProgramResources, VersionRecordStrings) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
-    ASSERT_GT(size, 0u) << "GetFileVersionInfoSizeA, error " << GetLastError();
-    std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
+    const std::vector<char> info = versionInfo();
+    ASSERT_FALSE(info.empty()) << "GetFileVersionInfoA, error " << GetLastError();
     for (const StringWant& want : kVersionStrings) {
         const std::string query = std::string("\\StringFileInfo\\041104b0\\") + want.key;
         char* value = nullptr;
