@@ -1,8 +1,15 @@
 // The least a disc search can cost, which the tool's search is measured against: the drive
 // list once, then in each of the 20 passes 500 ms apart a drive type per drive and a look
-// for the setup program on each CD-ROM drive. No window, no thread, nothing else. Built with
-// the tool's toolchain and flags; the path comes from the tool's own rule, so the probe
-// looks for the very same bytes.
+// for the setup program on each CD-ROM drive. Built with the tool's toolchain and flags; the
+// path comes from the tool's own rule, so the probe looks for the very same bytes.
+//
+// Two ways, one program on the tool's framework (so that both carry the same image):
+//   - on the main thread, no window, no thread: the bare calls;
+//   - with BENCH_SEARCH_ON_THREAD=1, as the wizard must run its search: on a worker thread
+//     that the wizard's run block starts (AfxBeginThread), that waits for the paint and
+//     posts its result to a window of the main thread, which waits for it in GetMessage.
+//     Only the search's own rules (the stop flag, the plain-file test) are left out, so
+//     this is the floor of the tool's search.
 //
 // The measuring program starts it with three event names in the environment: it sets
 // BENCH_SEARCH_READY and waits for BENCH_SEARCH_GO, searches, sets BENCH_SEARCH_DONE, and
@@ -12,6 +19,8 @@
 
 #include <cstring>
 
+#include "afxwin.h"
+#include "wizard/WizardRun.h"
 #include "wizard/WorkerRules.h"
 
 namespace {
@@ -50,19 +59,77 @@ int Search()
     return 0;
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+// The worker, begun and ended as the wizard's disc search worker is.
+UINT __cdecl SearchThreadProc(LPVOID pParam)
 {
-    HANDLE ready = OpenNamedEvent("BENCH_SEARCH_READY");
-    HANDLE go = OpenNamedEvent("BENCH_SEARCH_GO");
-    HANDLE done = OpenNamedEvent("BENCH_SEARCH_DONE");
-    if (ready == nullptr || go == nullptr || done == nullptr)
-        return 2;
-    ::SetEvent(ready);
-    ::WaitForSingleObject(go, INFINITE);
-    const int found = Search();
-    ::SetEvent(done);
-    ::WaitForSingleObject(go, 60000);
+    CWizardRun* pRun = static_cast<CWizardRun*>(pParam);
+    pRun->WaitForPaint();
+    pRun->Post(WM_DISC_SEARCH_DONE, Search());
+    pRun->Release();
+    return 0;
+}
+
+// The search on a worker thread; its result as the wizard's window receives it. -1 when the
+// thread could not be started.
+int SearchOnThread(HWND window)
+{
+    CWizardRun* pRun = new CWizardRun(window);
+    if (!pRun->StartWorker(&SearchThreadProc, TRUE)) {
+        pRun->Release();
+        return -1;
+    }
+    // The wizard sets this when it has painted the searching step; here nothing is painted.
+    pRun->m_bPainted = 1;
+    int found = -1;
+    MSG msg;
+    while (found < 0 && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_DISC_SEARCH_DONE)
+            found = static_cast<int>(msg.wParam);
+        else
+            ::DispatchMessageA(&msg);
+    }
+    pRun->Close();
+    pRun->Release();
     return found;
 }
+
+// A program on the tool's framework, as the tool is: the framework's entry runs InitInstance.
+class CBareSearchApp : public CWinApp {
+public:
+    BOOL InitInstance() override
+    {
+        // The framework's entry returns 0 whatever happened here; the measuring program reads
+        // the result from the exit code.
+        ::ExitProcess(static_cast<UINT>(Run()));
+    }
+
+private:
+    static int Run()
+    {
+        HANDLE ready = OpenNamedEvent("BENCH_SEARCH_READY");
+        HANDLE go = OpenNamedEvent("BENCH_SEARCH_GO");
+        HANDLE done = OpenNamedEvent("BENCH_SEARCH_DONE");
+        if (ready == nullptr || go == nullptr || done == nullptr)
+            return 2;
+        char onThread[4] = {};
+        ::GetEnvironmentVariableA("BENCH_SEARCH_ON_THREAD", onThread, sizeof(onThread));
+        // The window that receives the worker's result, made before the search is timed, as
+        // the wizard's is.
+        HWND window = nullptr;
+        if (onThread[0] == '1') {
+            window = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            if (window == nullptr)
+                return 3;
+        }
+        ::SetEvent(ready);
+        ::WaitForSingleObject(go, INFINITE);
+        const int found = window != nullptr ? SearchOnThread(window) : Search();
+        ::SetEvent(done);
+        ::WaitForSingleObject(go, 60000);
+        return found < 0 ? 4 : found;
+    }
+};
+
+CBareSearchApp theApp;
+
+}  // namespace

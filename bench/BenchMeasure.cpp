@@ -3,7 +3,8 @@
 //   - start-up to the first painted page and the peak working set then, against the bare
 //     dialog that carries the tool's manifest (administrator rights, Common Controls 6) and
 //     DLL imports, which are prescribed (the plain bare dialog is reported beside it);
-//   - CPU of a complete not-found disc search, against a bare loop that makes the same calls;
+//   - CPU of a complete not-found disc search, against a bare loop that makes the same calls on
+//     a worker thread begun and ended as the wizard's (the unthreaded loop reported beside it);
 //   - the same three figures of the NSIS peer (NsisPeer.nsi), and the i686 file sizes (the
 //     signed release's too, when scripts/bench finds one);
 //   - latency of a found disc and delay of the report after the setup program.
@@ -19,8 +20,9 @@
 // is the one beside the tests' driver (ToolExePath).
 //
 // The parts: Measurements and PeerMeasurements (one sample of each kind), ProcessSampler
-// (CPU and memory from /proc), WindowWatch (window state from the window server), PeFile
-// (sizes and imports), Report (the tables and the JSON file).
+// (CPU and memory from /proc), WindowWatch (window state from the window server), Report (the
+// tables and the JSON file). Sizes and imports are read by the resource tests' PE reader
+// (tests/resources/PeResources.h); the tool is driven through the harness.
 #include <windows.h>
 
 #include <cstdio>
@@ -30,7 +32,7 @@
 
 #include "Expectations.h"
 #include "Measurements.h"
-#include "PeFile.h"
+#include "PeResources.h"
 #include "PeerMeasurements.h"
 #include "ProcessSampler.h"
 #include "Report.h"
@@ -110,11 +112,26 @@ std::string Joined(const std::vector<std::string>& names)
     return text;
 }
 
+// Bytes of a PE file: the whole file and its .rsrc section's raw data. False when it cannot
+// be opened as one.
+bool ReadPeSizes(const std::string& path, double* pFile, double* pResources)
+{
+    const pe::DataFile file(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (file.module() == nullptr || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    *pFile = static_cast<double>(data.nFileSizeLow) + static_cast<double>(data.nFileSizeHigh) * 4294967296.0;
+    *pResources = file.sectionBytes(".rsrc");
+    return true;
+}
+
 // The baseline stands for the tool only while it imports the very same DLLs.
 bool SameImports(const std::string& tool, const std::string& baseline, Series& failures)
 {
-    std::vector<std::string> toolDlls, baselineDlls;
-    if (!ReadImportedDlls(tool, &toolDlls) || !ReadImportedDlls(baseline, &baselineDlls)) {
+    const std::vector<std::string> toolDlls = pe::DataFile(tool).importedDlls();
+    const std::vector<std::string> baselineDlls = pe::DataFile(baseline).importedDlls();
+    // The tool imports at least kernel32: an empty list is a file that was not read.
+    if (toolDlls.empty() || baselineDlls.empty()) {
         Fail(failures, "cannot read the imports of " + tool + " and " + baseline);
         return false;
     }
@@ -134,6 +151,8 @@ int main(int argc, char** argv)
     std::vector<std::string> why;
     bool whyMode = false;
     int runs = 7, startupRuns = 15, searchRuns = 5;
+    // Unix paths (as scripts/bench passes them) become Z:\ paths; Windows paths stay.
+    auto WindowsPath = [](const std::string& path) { return path[0] == '/' ? WindowsPathOf(path) : path; };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -169,46 +188,40 @@ int main(int argc, char** argv)
     std::printf("load average (1, 5, 15 min) at the start: %s\n", loadBefore.c_str());
 
     const std::string tool = ToolExePath();
-    enum { kTool, kBaseline, kPlain, kLoop, kPeer };
-    std::vector<Program> programs(5);
+    enum { kTool, kBaseline, kPlain, kLoop, kLoopMain, kPeer };
+    std::vector<Program> programs(6);
     programs[kTool].name = "tool", programs[kTool].what = "the x86_64 twin (the i686 release for the size)";
     programs[kBaseline].name = "baseline", programs[kBaseline].what = "bare dialog + the tool's manifest and DLL imports";
     programs[kPlain].name = "plain", programs[kPlain].what = "bare dialog, no manifest, no other imports";
-    programs[kLoop].name = "loop", programs[kLoop].what = "bare search loop: the search's calls, nothing else";
+    programs[kLoop].name = "loop", programs[kLoop].what = "bare search loop on a worker thread begun as the wizard's";
+    programs[kLoopMain].name = "loop_main", programs[kLoopMain].what = "the same loop on its main thread, no thread";
     programs[kPeer].name = "nsis", programs[kPeer].what = "NSIS peer: amd64-unicode stub (x86-unicode for the size)";
 
+    // One row each; goalKind as in Report.h: 1 ratio <= hi, 2 value < hi, 3 lo <= value <= hi,
+    // 4 ratio < hi, 0 reported.
+    std::vector<Metric> metrics;
+    metrics.reserve(13);  // the references below stay valid
+    auto add = [&](const char* name, const char* unit, const char* goal, int kind = 0, double hi = 0,
+                   double lo = 0) -> Metric& {
+        metrics.emplace_back();
+        Metric& m = metrics.back();
+        m.name = name, m.unit = unit, m.goal = goal, m.goalKind = kind, m.hi = hi, m.lo = lo;
+        return m;
+    };
+    Metric& startup = add("startup_ms", "ms", "ratio <= 1.05", 1, 1.05);
+    Metric& workingSet = add("working_set_kb", "KB", "ratio <= 1.05", 1, 1.05);
+    Metric& searchCpu = add("search_cpu_ms", "ms", "ratio <= 1.05", 1, 1.05);
+    Metric& searchCpuMain = add("search_cpu_vs_unthreaded", "ms", "(reported)");
+    Metric& startupPeer = add("startup_vs_nsis", "ms", "ratio < 1", 4, 1);
+    Metric& workingSetPeer = add("working_set_vs_nsis", "KB", "ratio < 1", 4, 1);
+    Metric& searchCpuPeer = add("search_cpu_vs_nsis", "ms", "ratio < 1", 4, 1);
+    Metric& found = add("found_latency_ms", "ms", "< 100 ms", 2, 100);
+    Metric& report = add("report_delay_ms", "ms", "500..550 ms", 3, 550, 500);
+    Metric& image = add("image_bytes", "B", "ratio <= 3", 1, 3);
+    Metric& file = add("file_bytes", "B", "(reported)");
+    Metric& filePeer = add("file_vs_nsis", "B", "(reported)");
     // The signed release's size is a row of its own, only when there is one.
-    std::vector<Metric> metrics(signed32.empty() ? 11 : 12);
-    Metric& startup = metrics[0];
-    Metric& workingSet = metrics[1];
-    Metric& searchCpu = metrics[2];
-    Metric& startupPeer = metrics[3];
-    Metric& workingSetPeer = metrics[4];
-    Metric& searchCpuPeer = metrics[5];
-    Metric& found = metrics[6];
-    Metric& report = metrics[7];
-    Metric& image = metrics[8];
-    Metric& file = metrics[9];
-    Metric& filePeer = metrics[10];
-    startup.name = "startup_ms", startup.unit = "ms";
-    workingSet.name = "working_set_kb", workingSet.unit = "KB";
-    searchCpu.name = "search_cpu_ms", searchCpu.unit = "ms";
-    for (Metric* m : { &startup, &workingSet, &searchCpu })
-        m->goal = "ratio <= 1.05", m->goalKind = 1, m->hi = 1.05;
-    startupPeer.name = "startup_vs_nsis", startupPeer.unit = "ms";
-    workingSetPeer.name = "working_set_vs_nsis", workingSetPeer.unit = "KB";
-    searchCpuPeer.name = "search_cpu_vs_nsis", searchCpuPeer.unit = "ms";
-    for (Metric* m : { &startupPeer, &workingSetPeer, &searchCpuPeer })
-        m->goal = "ratio < 1", m->goalKind = 4, m->hi = 1;
-    found.name = "found_latency_ms", found.unit = "ms", found.goal = "< 100 ms", found.goalKind = 2, found.hi = 100;
-    report.name = "report_delay_ms", report.unit = "ms", report.goal = "500..550 ms", report.goalKind = 3;
-    report.lo = 500, report.hi = 550;
-    image.name = "image_bytes", image.unit = "B", image.goal = "ratio <= 3", image.goalKind = 1, image.hi = 3;
-    file.name = "file_bytes", file.unit = "B", file.goal = "(reported)";
-    filePeer.name = "file_vs_nsis", filePeer.unit = "B", filePeer.goal = "(reported)";
-    Metric* signedFile = signed32.empty() ? nullptr : &metrics[11];
-    if (signedFile)
-        signedFile->name = "signed_file_bytes", signedFile->unit = "B", signedFile->goal = "(reported)";
+    Metric* signedFile = signed32.empty() ? nullptr : &add("signed_file_bytes", "B", "(reported)");
 
     // Sizes and imports first: they cannot fail halfway.
     Series checks;  // failures that belong to no metric
@@ -323,21 +336,22 @@ int main(int argc, char** argv)
         std::printf("report: %s ms (load %s)\n", Num(report.tool.Median()).c_str(), report.load.c_str());
     }
 
-    // The tool's search, the bare loop's and the peer's in turns, the order turned every run.
-    // The search itself is the tool's worker: its window thread meanwhile paints the searching and
-    // the not-found steps, which the loop does not show. Against the loop count the threads but
-    // the window thread; against the peer, which searches on its window thread, whole processes.
-    Series searchElapsed, searchTicks, searchMain, searchWorker, loopElapsed;
+    // The tool's search, the bare loop's (on a worker thread and on its main thread) and the
+    // peer's in turns, the order turned every run. The search itself is the tool's worker: its
+    // window thread meanwhile paints the searching and the not-found steps, which the loop does
+    // not show. Against the threaded loop count the threads but the main thread, alike; against
+    // the unthreaded loop and the peer (which searches on its window thread) whole processes.
+    Series searchElapsed, searchTicks, searchMain, searchWorker, loopElapsed, loopWorker;
     if (wanted("search")) {
         LoadSpan load;
-        const int order[3] = { kTool, kLoop, kPeer };
+        const int order[4] = { kTool, kLoop, kLoopMain, kPeer };
         for (int run = 0; run < searchRuns; ++run) {
-            for (int k = 0; k < 3; ++k) {
-                const int which = order[(k + run) % 3];
+            for (int k = 0; k < 4; ++k) {
+                const int which = order[(k + run) % 4];
                 std::string error;
                 const SearchSample s = which == kTool ? MeasureNotFoundSearch(&error)
-                                       : which == kLoop ? MeasureSearchLoop(searchLoop, &error)
-                                                        : MeasurePeerSearch(peer, &error);
+                                       : which == kPeer ? MeasurePeerSearch(peer, &error)
+                                                        : MeasureSearchLoop(searchLoop, which == kLoop, &error);
                 Program& p = programs[which];
                 if (!s.ok) {
                     Fail(p.searchCpu, error);
@@ -349,18 +363,19 @@ int main(int argc, char** argv)
                     searchWorker.Add(s.cpuMs - s.mainMs);
                 }
                 if (which == kLoop)
-                    loopElapsed.Add(s.elapsedMs);
+                    loopElapsed.Add(s.elapsedMs), loopWorker.Add(s.cpuMs - s.mainMs);
                 std::printf("search %d, %s: %s ms CPU (main thread %s, others %s; ticks %s) over %s ms (load %s)\n",
                             run + 1, p.name.c_str(), Num(s.cpuMs).c_str(), Num(s.mainMs).c_str(),
                             Num(s.cpuMs - s.mainMs).c_str(), Num(s.tickMs, 0).c_str(), Num(s.elapsedMs, 0).c_str(),
                             LoadAverage().substr(0, LoadAverage().find(' ')).c_str());
             }
         }
-        searchCpu.tool = searchWorker;
+        searchCpu.tool = searchCpuMain.tool = searchWorker;
         searchCpuPeer.tool = programs[kTool].searchCpu;
-        searchCpu.baseSeries = programs[kLoop].searchCpu;
+        searchCpu.baseSeries = loopWorker;
+        searchCpuMain.baseSeries = programs[kLoopMain].searchCpu;
         searchCpuPeer.baseSeries = programs[kPeer].searchCpu;
-        searchCpu.load = searchCpuPeer.load = load.Span();
+        searchCpu.load = searchCpuMain.load = searchCpuPeer.load = load.Span();
     }
 
     if (!only.empty()) {
@@ -379,16 +394,18 @@ int main(int argc, char** argv)
         "\nload average (1, 5, 15 min): %s at the start, %s at the end; the load column: 1-minute load\n"
         "  when the metric's group started and ended. Figures taken under load mean little.\n"
         "base: the baseline (bare dialog + the tool's manifest and imports) for startup, working set and\n"
-        "  sizes; the bare search loop for search_cpu; the NSIS peer for the *_vs_nsis rows.\n"
+        "  sizes; the bare search loop on a worker thread for search_cpu (on its main thread for\n"
+        "  search_cpu_vs_unthreaded); the NSIS peer for the *_vs_nsis rows.\n"
         "startup: CreateProcess until the window is visible, neither it nor a child has an update region\n"
         "  left and (tool, nsis) the welcome text is shown; looked at every ~1 ms. Visible alone at %s ms\n"
         "  (tool) and %s ms (baseline). Other load only adds time: fastest runs %s / %s ms (ratio %s).\n"
         "working_set: PeakWorkingSetSize 300 ms after the paint (Linux's VmHWM then: %s / %s KB).\n"
         "search_cpu: run time of threads, from Linux (Wine 8.0's GetProcessTimes reports the caller's\n"
         "  own), from Next on the disc page until the not-found page is painted (the loop: from its start\n"
-        "  signal to its end); %d tool searches of %s ms. Against the loop, the tool's threads but its\n"
-        "  window thread, which paints the two steps the loop does not show (%s ms); against the peer,\n"
-        "  whole processes. Whole-process 10 ms ticks: %s ms. The loop searched for %s ms.\n"
+        "  signal to its end); %d tool searches of %s ms. Against the threaded loop, the threads but the\n"
+        "  main thread of both: the tool's paints the two steps the loop does not show (%s ms); against\n"
+        "  the unthreaded loop and the peer, whole processes. Whole-process 10 ms ticks: %s ms. The\n"
+        "  threaded loop searched for %s ms.\n"
         "found: Next until ReadyToInstall is painted; its text was set after %s ms.\n"
         "image_bytes: i686 file without .rsrc; .rsrc is %s B (tool) and %s B (baseline).%s\n"
         "nsis: NSIS 3.08 from Debian, stock plain interface with nsDialogs pages. Debian ships amd64 stubs,\n"

@@ -18,61 +18,23 @@
 
 using namespace driver;
 using namespace machine;
-using fakesetup::ReadKeyValues;
 
 namespace bench {
 
-using expected::kWelcomeText;
-using expected::kInsertDiscText;
 using expected::kDiscNotFoundText;
 using expected::kReadyToInstallText;
 
 namespace {
 
-std::string MainText(HWND wizard)
+// Starts the tool and takes it to InsertDisc, painted and idle. NULL and pError on failure.
+HWND OpenAtInsertDisc(ToolProcess& tool, const fakesetup::Environment& env, std::string* pError)
 {
-    ControlState main = ReadControl(wizard, kMain);
-    if (main.visible)
-        return main.text;
-    ControlState intro = ReadControl(wizard, kIntro);
-    return intro.visible ? intro.text : std::string("(no text shown)");
-}
-
-// Starts the tool and walks it to InsertDisc, painted and idle. NULL and pError on failure.
-HWND OpenAtInsertDisc(ToolProcess& tool, const std::vector<std::pair<std::string, std::string>>& env,
-                      std::string* pError)
-{
-    if (!tool.Start(env)) {
-        *pError = "could not start " + ToolExePath();
-        return nullptr;
+    HWND wizard = StartOnInsertDisc(tool, pError, env);
+    if (wizard != nullptr) {
+        WaitUntilPainted(wizard, 2000);
+        ::Sleep(200);
     }
-    HWND wizard = tool.WaitForWizard();
-    if (wizard == nullptr) {
-        *pError = "no wizard window";
-        return nullptr;
-    }
-    if (!WaitForMainText(wizard, kWelcomeText, 5000)) {
-        *pError = "expected the welcome step; shown: " + MainText(wizard);
-        return nullptr;
-    }
-    Click(wizard, kNext);
-    if (!WaitForMainText(wizard, kInsertDiscText, 5000)) {
-        *pError = "expected InsertDisc; shown: " + MainText(wizard);
-        return nullptr;
-    }
-    WaitUntilPainted(wizard, 2000);
-    ::Sleep(200);
     return wizard;
-}
-
-// The value of key in a "key=value" log, or "".
-std::string LogValue(const std::string& path, const char* key)
-{
-    for (const auto& kv : ReadKeyValues(path)) {
-        if (kv.first == key)
-            return kv.second;
-    }
-    return "";
 }
 
 }  // namespace
@@ -81,7 +43,7 @@ StartSample MeasureStart(const std::string& exe, const char* expectText, std::st
 {
     StartSample sample;
     ToolProcess process;
-    const double t0 = Ms();
+    const double t0 = NowMs();
     if (!process.Start({}, exe)) {
         *pError = "could not start " + exe;
         return sample;
@@ -91,18 +53,18 @@ StartSample MeasureStart(const std::string& exe, const char* expectText, std::st
         if (hWnd == nullptr) {
             hWnd = ShownWindowOf(process.ThreadId());
             if (hWnd != nullptr)
-                sample.visibleMs = Ms() - t0;
+                sample.visibleMs = NowMs() - t0;
         }
         if (hWnd != nullptr && NothingToPaint(hWnd)) {
             // Read after the look, so never before the paint; but before the texts are read,
             // which takes the watcher longer for the programs that have one to show.
-            const double paintedMs = Ms() - t0;
+            const double paintedMs = NowMs() - t0;
             if (expectText == nullptr || ShowsText(hWnd, expectText)) {
                 sample.paintedMs = paintedMs;
                 break;
             }
         }
-        if (Ms() - t0 > 20000 || !process.IsRunning()) {
+        if (NowMs() - t0 > 20000 || !process.IsRunning()) {
             *pError = BaseName(exe) + (hWnd == nullptr ? ": no window"
                                        : expectText != nullptr && !ShowsText(hWnd, expectText)
                                            ? ": never showed the first page's text"
@@ -142,7 +104,7 @@ bool TimeSearch(LinuxProcess& linux, HWND window, int nextId, int backId, Search
     const HWND back = ::GetDlgItem(window, backId);
     linux.Look();
     const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
-    const double t0 = Ms();
+    const double t0 = NowMs();
     Click(window, nextId);
     bool searching = false;
     for (;;) {
@@ -151,13 +113,13 @@ bool TimeSearch(LinuxProcess& linux, HWND window, int nextId, int backId, Search
             searching = true;
         else if (searching)
             break;
-        if (Ms() - t0 > 40000)
+        if (NowMs() - t0 > 40000)
             return false;
         ::Sleep(20);
     }
     WaitUntilPainted(window, 3000);
     linux.Look();
-    pSample->elapsedMs = Ms() - t0;
+    pSample->elapsedMs = NowMs() - t0;
     pSample->cpuMs = linux.SeenMs() - cpu0;
     pSample->tickMs = linux.TickMs() - ticks0;
     pSample->mainMs = linux.SeenMainMs() - main0;
@@ -182,7 +144,7 @@ SearchSample MeasureNotFoundSearch(std::string* pError)
         *pError = "the search did not report within 40 s";
         return sample;
     }
-    const std::string shown = MainText(wizard);
+    const std::string shown = ShownText(wizard);
     if (shown != kDiscNotFoundText) {
         *pError = "expected DiscNotFound; shown: " + shown;
         return sample;
@@ -191,7 +153,7 @@ SearchSample MeasureNotFoundSearch(std::string* pError)
     return sample;
 }
 
-SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError)
+SearchSample MeasureSearchLoop(const std::string& exe, bool onThread, std::string* pError)
 {
     SearchSample sample;
     LibraryInstallation library;  // the same machine as the tool's search
@@ -218,7 +180,8 @@ SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError)
     }
     ToolProcess loop;
     if (!loop.Start({ { "BENCH_SEARCH_READY", names[0] }, { "BENCH_SEARCH_GO", names[1] },
-                      { "BENCH_SEARCH_DONE", names[2] } }, exe)) {
+                      { "BENCH_SEARCH_DONE", names[2] }, { "BENCH_SEARCH_ON_THREAD", onThread ? "1" : "" } },
+                    exe)) {
         *pError = "could not start " + exe;
         return sample;
     }
@@ -234,20 +197,22 @@ SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError)
     }
     linux.Look();
     const double cpu0 = linux.SeenMs(), ticks0 = linux.TickMs(), main0 = linux.SeenMainMs();
-    const double t0 = Ms();
+    const double t0 = NowMs();
     ::SetEvent(go);
-    // Its threads are looked at every 20 ms, as the tool's are.
+    // Its threads are looked at every 20 ms and its end is seen between two looks, as the
+    // tool's are (TimeSearch): a worker that has ended loses alike what it ran since the last.
     for (;;) {
         linux.Look();
-        if (::WaitForSingleObject(done, 20) == WAIT_OBJECT_0)
+        if (::WaitForSingleObject(done, 0) == WAIT_OBJECT_0)
             break;
-        if (Ms() - t0 > 40000 || !loop.IsRunning()) {
+        if (NowMs() - t0 > 40000 || !loop.IsRunning()) {
             *pError = BaseName(exe) + " did not finish its search";
             return sample;
         }
+        ::Sleep(20);
     }
     linux.Look();
-    sample.elapsedMs = Ms() - t0;
+    sample.elapsedMs = NowMs() - t0;
     sample.cpuMs = linux.SeenMs() - cpu0;
     sample.tickMs = linux.TickMs() - ticks0;
     sample.mainMs = linux.SeenMainMs() - main0;
@@ -274,7 +239,7 @@ FoundSample MeasureFound(std::string* pError)
         return sample;
     HWND back = ::GetDlgItem(wizard, kBack);
 
-    const double t0 = Ms();
+    const double t0 = NowMs();
     Click(wizard, kNext);
     // Back goes off with SearchingDisc and on again with the report. Only then is the text
     // read, once; should the short search step slip between two looks, the text is read
@@ -284,15 +249,15 @@ FoundSample MeasureFound(std::string* pError)
         const bool backEnabled = Enabled(back);
         if (!backEnabled)
             searching = true;
-        else if ((searching || Ms() - t0 > 50) && MainText(wizard) == kReadyToInstallText)
+        else if ((searching || NowMs() - t0 > 50) && ShownText(wizard) == kReadyToInstallText)
             break;
-        if (Ms() - t0 > 5000) {
-            *pError = "ReadyToInstall did not come within 5 s; shown: " + MainText(wizard);
+        if (NowMs() - t0 > 5000) {
+            *pError = "ReadyToInstall did not come within 5 s; shown: " + ShownText(wizard);
             return sample;
         }
         ::Sleep(1);
     }
-    sample.textMs = Ms() - t0;
+    sample.textMs = NowMs() - t0;
     const double painted = WaitUntilPainted(wizard, 3000);
     if (painted == 0) {
         *pError = "ReadyToInstall was never painted";
@@ -310,15 +275,14 @@ bool MeasureReportDelay(double* pDelayMs, std::string* pError)
     ShortcutFiles shortcuts;
     DiscDrive d('D'), e('E');
     d.InsertAddOnDisc();
-    const std::string log = TempFilePath("bench-report-delay.log");
-    ::DeleteFileA(log.c_str());
+    const fakesetup::SetupRun setup("bench-report-delay");
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool, fakesetup::SetupEnvironment(log), pError);
+    HWND wizard = OpenAtInsertDisc(tool, setup.Env(), pError);
     if (wizard == nullptr)
         return false;
     Click(wizard, kNext);
     if (!WaitForMainText(wizard, kReadyToInstallText, 5000)) {
-        *pError = "expected ReadyToInstall; shown: " + MainText(wizard);
+        *pError = "expected ReadyToInstall; shown: " + ShownText(wizard);
         return false;
     }
     WaitUntilPainted(wizard, 2000);
@@ -334,16 +298,15 @@ bool MeasureReportDelay(double* pDelayMs, std::string* pError)
         ::Sleep(1);
     } while (::GetTickCount64() < deadline);
     if (hidden == 0) {
-        *pError = "the wizard did not close; shown: " + MainText(wizard);
+        *pError = "the wizard did not close; shown: " + ShownText(wizard);
         return false;
     }
-    if (!WaitFor([&] { return !LogValue(log, "end_ms").empty(); }, 3000)) {
+    if (!setup.WaitForEnd(3000)) {
         *pError = "the wizard closed, but the setup program logged no end";
         return false;
     }
-    *pDelayMs = hidden - std::atof(LogValue(log, "end_ms").c_str());
+    *pDelayMs = hidden - setup.Number("end_ms");
     tool.WaitForExit(5000);
-    ::DeleteFileA(log.c_str());
     return true;
 }
 

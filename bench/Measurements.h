@@ -43,8 +43,9 @@ struct SearchSample {
 SearchSample MeasureNotFoundSearch(std::string* pError);
 
 // The same search done by the bare search loop (BareSearch.cpp) on the same machine: its
-// CPU from its start signal until it reports the search done.
-SearchSample MeasureSearchLoop(const std::string& exe, std::string* pError);
+// CPU from its start signal until it reports the search done. onThread: the loop runs on a
+// worker thread started, waiting for the paint and posting its result as the wizard's does.
+SearchSample MeasureSearchLoop(const std::string& exe, bool onThread, std::string* pError);
 
 class LinuxProcess;
 // Clicks Next on a window showing its disc page and times the search it starts: elapsed time,

@@ -11,7 +11,6 @@
 
 using namespace driver;
 using namespace machine;
-using fakesetup::ReadKeyValues;
 
 namespace bench {
 
@@ -21,18 +20,12 @@ const int kPeerNext = 1, kPeerCancel = 2, kPeerBack = 3;
 
 bool WaitForText(HWND hWnd, const char* text, DWORD ms)
 {
-    const double deadline = Ms() + ms;
-    do {
-        if (ShowsText(hWnd, text))
-            return true;
-        ::Sleep(5);
-    } while (Ms() < deadline);
-    return false;
+    return WaitFor([&] { return ShowsText(hWnd, text); }, ms);
 }
 
 // Starts the peer and waits for its welcome page, painted. NULL and pError on failure.
-HWND OpenAtWelcome(ToolProcess& peer, const std::string& exe,
-                   const std::vector<std::pair<std::string, std::string>>& env, std::string* pError)
+HWND OpenAtWelcome(ToolProcess& peer, const std::string& exe, const fakesetup::Environment& env,
+                   std::string* pError)
 {
     if (!peer.Start(env, exe)) {
         *pError = "could not start " + exe;
@@ -108,10 +101,9 @@ bool CheckPeerJob(const std::string& exe, std::string* pError)
     ShortcutFiles::Create(ShortcutFiles::UserPrograms);
     DiscDrive d('D'), e('E');
     d.InsertAddOnDisc();
-    const std::string log = TempFilePath("bench-peer-job.log");
-    ::DeleteFileA(log.c_str());
+    const fakesetup::SetupRun setup("bench-peer-job");
     ToolProcess peer;
-    HWND window = OpenAtWelcome(peer, exe, fakesetup::SetupEnvironment(log), pError);
+    HWND window = OpenAtWelcome(peer, exe, setup.Env(), pError);
     if (window == nullptr || !ToDiscPage(window, pError))
         return false;
     Click(window, kPeerNext);
@@ -119,11 +111,7 @@ bool CheckPeerJob(const std::string& exe, std::string* pError)
         *pError = "the NSIS peer did not close by itself within 30 s of Next on its disc page";
         return false;
     }
-    bool ran = false;
-    for (const auto& kv : ReadKeyValues(log))
-        ran = ran || kv.first == "end_ms";
-    ::DeleteFileA(log.c_str());
-    if (!ran) {
+    if (!setup.Has("end_ms")) {
         *pError = "the NSIS peer closed without running the disc's setup program";
         return false;
     }

@@ -93,12 +93,12 @@ std::string List(const Series& series, const char* separator, int decimals)
 
 void PrintTable(const std::vector<Metric>& metrics)
 {
-    std::printf("%-19s %-4s %9s %9s %9s %9s %6s  %-15s %-4s  %s\n", "metric", "unit", "median", "min", "max", "base",
+    std::printf("%-24s %-4s %9s %9s %9s %9s %6s  %-15s %-4s  %s\n", "metric", "unit", "median", "min", "max", "base",
                 "ratio", "goal", "met?", "load");
     for (const Metric& m : metrics) {
         const int decimals = m.unit == "ms" ? 1 : 0;
         const int met = m.Met();
-        std::printf("%-19s %-4s %9s %9s %9s %9s %6s  %-15s %-4s  %s\n", m.name.c_str(), m.unit.c_str(),
+        std::printf("%-24s %-4s %9s %9s %9s %9s %6s  %-15s %-4s  %s\n", m.name.c_str(), m.unit.c_str(),
                     Num(m.tool.Median(), decimals).c_str(), Num(m.tool.Min(), decimals).c_str(),
                     Num(m.tool.Max(), decimals).c_str(), Num(m.Baseline(), decimals).c_str(),
                     Num(m.Ratio(), 2).c_str(), m.goal.c_str(), met < 0 ? "-" : met ? "yes" : "NO",

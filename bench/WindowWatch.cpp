@@ -2,19 +2,9 @@
 
 #include <algorithm>
 
-namespace bench {
+#include "Clock.h"
 
-double Ms()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+namespace bench {
 
 HWND ShownWindowOf(DWORD threadId)
 {
@@ -45,12 +35,12 @@ bool NothingToPaint(HWND hWnd)
 
 double WaitUntilPainted(HWND hWnd, DWORD ms)
 {
-    const double deadline = Ms() + ms;
+    const double deadline = machine::NowMs() + ms;
     do {
         if (NothingToPaint(hWnd))
-            return Ms();
+            return machine::NowMs();
         ::Sleep(1);
-    } while (Ms() < deadline);
+    } while (machine::NowMs() < deadline);
     return 0;
 }
 
@@ -100,15 +90,6 @@ bool ShowsText(HWND hWnd, const char* text)
         return TRUE;
     }, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-std::string WindowsPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/')
-        return path;
-    std::string windows = "Z:" + path;
-    std::replace(windows.begin(), windows.end(), '/', '\\');
-    return windows;
 }
 
 std::string BaseName(const std::string& path)

@@ -10,9 +10,6 @@
 
 namespace bench {
 
-// A clock in milliseconds (QueryPerformanceCounter).
-double Ms();
-
 // The visible top-level window of the thread (the dialog), or NULL.
 HWND ShownWindowOf(DWORD threadId);
 
@@ -21,7 +18,7 @@ HWND ShownWindowOf(DWORD threadId);
 // window seen visible and clean has had its first WM_PAINTs.
 bool NothingToPaint(HWND hWnd);
 
-// Polls every millisecond until hWnd has nothing left to paint. Ms() of that, or 0.
+// Polls every millisecond until hWnd has nothing left to paint. machine::NowMs() of that, or 0.
 double WaitUntilPainted(HWND hWnd, DWORD ms);
 
 bool Enabled(HWND hWnd);
@@ -31,8 +28,6 @@ bool Enabled(HWND hWnd);
 // (InternalGetWindowText), which sends the watched program no message.
 bool ShowsText(HWND hWnd, const char* text);
 
-// Z:\... for a Unix path; any other path as it is.
-std::string WindowsPath(const std::string& path);
 std::string BaseName(const std::string& path);
 
 }  // namespace bench

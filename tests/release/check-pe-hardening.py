@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Hardening of the i686 release file, read straight from its PE headers and code.
+"""Hardening of the i686 release file, read from its PE headers and code. The headers are read
+through Debian's python3-pefile, as the signing test reads them.
 
     check-pe-hardening.py FILE MANIFEST           passes when FILE is hardened as we ship it
     check-pe-hardening.py --faults FILE MANIFEST  passes when each fault put into a copy of FILE
@@ -19,6 +20,8 @@ administrator rights without UI access, and for the x86 Common Controls 6.
 import re
 import struct
 import sys
+
+import pefile
 
 # KnownDLLs of Windows Vista and 7 (32-bit side too), plus ntdll, which is always mapped
 # first. comctl32 and version are not among them: Windows searches for those.
@@ -45,75 +48,47 @@ GUARD_CHECK = re.compile(rb"\x2b[\x05\x0d\x15\x1d\x2d\x35\x3d](....)\x74\x05\xe8
 
 
 class Pe:
+    """The file as Debian's pefile reads it, with the few views the checks need."""
+
     def __init__(self, data):
-        if data[:2] != b"MZ":
-            raise ValueError("no MZ header")
-        self.coff = struct.unpack_from("<I", data, 0x3C)[0] + 4
-        if data[self.coff - 4:self.coff] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        machine, nsect, self.stamp, _, _, opt_size, self.flags = struct.unpack_from("<HHIIIHH", data, self.coff)
-        self.opt = self.coff + 20
-        if machine != 0x14C or struct.unpack_from("<H", data, self.opt)[0] != 0x10B:
+        try:
+            self.pe = pefile.PE(data=data, fast_load=True)
+        except pefile.PEFormatError as e:
+            raise ValueError(str(e))
+        pe = self.pe
+        if pe.FILE_HEADER.Machine != 0x14C or pe.OPTIONAL_HEADER.Magic != 0x10B:
             raise ValueError("not a PE32 i386 file")
-        self.image_base = struct.unpack_from("<I", data, self.opt + 28)[0]
-        self.dll_flags = struct.unpack_from("<H", data, self.opt + 70)[0]
-        self.dirs = [struct.unpack_from("<II", data, self.opt + 96 + 8 * i) for i in range(16)]
+        pe.parse_data_directories(directories=[1, 2, 13])  # imports, resources, delay imports
         self.data = data
-        self.sections = []
-        for i in range(nsect):
-            at = self.opt + opt_size + 40 * i
-            name = data[at:at + 8].rstrip(b"\0").decode("latin-1")
-            vsize, va, rsize, raw = struct.unpack_from("<IIII", data, at + 8)
-            chars = struct.unpack_from("<I", data, at + 36)[0]
-            self.sections.append((name, va, max(vsize, rsize), raw, chars, at + 36))
+        self.stamp = pe.FILE_HEADER.TimeDateStamp
+        self.flags = pe.FILE_HEADER.Characteristics
+        self.image_base = pe.OPTIONAL_HEADER.ImageBase
+        self.dll_flags = pe.OPTIONAL_HEADER.DllCharacteristics
+        self.dirs = [(d.VirtualAddress, d.Size) for d in pe.OPTIONAL_HEADER.DATA_DIRECTORY]
+        # Offsets of the fields that the faults patch.
+        self.stamp_at = pe.FILE_HEADER.get_field_absolute_offset("TimeDateStamp")
+        self.flags_at = pe.FILE_HEADER.get_field_absolute_offset("Characteristics")
+        self.dll_flags_at = pe.OPTIONAL_HEADER.get_field_absolute_offset("DllCharacteristics")
+        self.sections = [(s.Name.rstrip(b"\0").decode("latin-1"), s.VirtualAddress,
+                          max(s.Misc_VirtualSize, s.SizeOfRawData), s.PointerToRawData, s.Characteristics,
+                          s.get_field_absolute_offset("Characteristics")) for s in pe.sections]
 
     def section(self, rva):
         return next((s for s in self.sections if s[1] <= rva < s[1] + s[2]), None)
 
-    def offset(self, rva):
-        s = self.section(rva)
-        if not s:
-            raise ValueError("RVA %#x lies in no section" % rva)
-        return rva - s[1] + s[3]
-
-    def cstring(self, rva):
-        at = self.offset(rva)
-        return self.data[at:self.data.index(b"\0", at)].decode("latin-1")
-
     def imported_dlls(self):
-        # Import descriptors are 20 bytes, name RVA at +12; delay ones 32, name at +4.
-        names = []
-        for index, size, name_at in ((1, 20, 12), (13, 32, 4)):
-            rva = self.dirs[index][0]
-            while rva:
-                name = struct.unpack_from("<I", self.data, self.offset(rva) + name_at)[0]
-                if not name:
-                    break
-                names.append(self.cstring(name))
-                rva += size
-        return names
+        entries = getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
+        return [e.dll.decode("latin-1") for e in entries]
 
     def resource(self, kind, ident):
         """The bytes of resource kind/ident in its first language, or None."""
-        root = self.dirs[2][0]
-
-        def entry(table, want):
-            at = self.offset(root + table)
-            named, ids = struct.unpack_from("<HH", self.data, at + 12)
-            for i in range(named + ids):
-                key, target = struct.unpack_from("<II", self.data, at + 16 + 8 * i)
-                if want is None or key == want:
-                    return target
-            return None
-
-        table = 0
+        level = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
         for want in (kind, ident, None):
-            target = entry(table, want) if root else None
-            if target is None:
+            entry = next((e for e in level.entries if want is None or e.id == want), None) if level else None
+            if entry is None:
                 return None
-            table = target & 0x7FFFFFFF
-        rva, size = struct.unpack_from("<II", self.data, self.offset(root + table))
-        return self.data[self.offset(rva):self.offset(rva) + size]
+            level = getattr(entry, "directory", None)
+        return self.pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
 
     def guard_checks(self):
         """(guard VA, failure routine VA, offsets of every sub of the guard) or None."""
@@ -211,10 +186,10 @@ def with_faults(data):
             copy[at] = 0x3B  # cmp instead of sub: the je after it no longer follows a guard check
         return bytes(copy)
 
-    dll_flags = pe.opt + 70
-    yield "time stamp", patched(pe.coff + 4, "<I", 0x5F5E1000), "time stamp"
+    dll_flags = pe.dll_flags_at
+    yield "time stamp", patched(pe.stamp_at, "<I", 0x5F5E1000), "time stamp"
     yield "no ASLR", patched(dll_flags, "<H", pe.dll_flags & ~DYNAMIC_BASE), "no DYNAMIC_BASE"
-    yield "relocations stripped", patched(pe.coff + 18, "<H", pe.flags | RELOCS_STRIPPED), "without relocations"
+    yield "relocations stripped", patched(pe.flags_at, "<H", pe.flags | RELOCS_STRIPPED), "without relocations"
     yield "no NX", patched(dll_flags, "<H", pe.dll_flags & ~NX_COMPAT), "no NX_COMPAT"
     yield "SEH allowed", patched(dll_flags, "<H", pe.dll_flags & ~NO_SEH), "no NO_SEH"
     yield "not TS-aware", patched(dll_flags, "<H", pe.dll_flags & ~TERMINAL_SERVER_AWARE), "not TERMINAL_SERVER_AWARE"

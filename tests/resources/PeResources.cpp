@@ -1,10 +1,31 @@
 // Reading a program's resources.
 #include "PeResources.h"
 
+#include <dbghelp.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace pe {
+
+namespace {
+
+// The help ID (extended form only) and the styles of a dialog or a control, in the order its
+// form stores them.
+template <class T>
+void readStyles(Reader& r, bool extended, T& t) {
+    if (extended) {
+        t.helpId = r.u32();
+        t.exStyle = r.u32();
+        t.style = r.u32();
+    } else {
+        t.style = r.u32();
+        t.exStyle = r.u32();
+    }
+}
+
+}  // namespace
 
 // Parses DLGTEMPLATE and DLGTEMPLATEEX with their items, as the dialog manager does.
 Dialog parseDialog(const Bytes& bytes) {
@@ -14,13 +35,8 @@ Dialog parseDialog(const Bytes& bytes) {
     if (d.extended) {
         d.version = r.u16();
         d.signature = r.u16();
-        d.helpId = r.u32();
-        d.exStyle = r.u32();
-        d.style = r.u32();
-    } else {
-        d.style = r.u32();
-        d.exStyle = r.u32();
     }
+    readStyles(r, d.extended, d);
     d.count = r.u16();
     d.x = r.i16(); d.y = r.i16(); d.cx = r.i16(); d.cy = r.i16();
     d.menu = r.nameOrOrdinal();
@@ -38,14 +54,7 @@ Dialog parseDialog(const Bytes& bytes) {
     for (int i = 0; i < d.count && r.ok(); ++i) {
         r.align4();
         DialogItem item;
-        if (d.extended) {
-            item.helpId = r.u32();
-            item.exStyle = r.u32();
-            item.style = r.u32();
-        } else {
-            item.style = r.u32();
-            item.exStyle = r.u32();
-        }
+        readStyles(r, d.extended, item);
         item.x = r.i16(); item.y = r.i16(); item.cx = r.i16(); item.cy = r.i16();
         item.id = d.extended ? r.u32() : r.u16();
         item.cls = r.nameOrOrdinal();
@@ -154,6 +163,50 @@ std::string describe(const ResourceEntry& e) {
     char text[64];
     std::snprintf(text, sizeof text, "type %u name %u language 0x%04X", e.type, e.name, e.language);
     return text;
+}
+
+namespace {
+
+// The file's bytes as they lie on disk: a data file's handle is its view with a low bit set.
+void* fileView(HMODULE module) {
+    return reinterpret_cast<void*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR(3));
+}
+
+}  // namespace
+
+DWORD DataFile::sectionBytes(const char* name) const {
+    const IMAGE_NT_HEADERS* nt = module_ ? ImageNtHeader(fileView(module_)) : nullptr;
+    if (!nt) return 0;
+    // The section table follows the optional header, whose size the file header gives, so
+    // this holds for a 32-bit file read by a 64-bit reader too.
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    DWORD bytes = 0;
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+        if (std::strncmp(reinterpret_cast<const char*>(section->Name), name, IMAGE_SIZEOF_SHORT_NAME) == 0)
+            bytes += section->SizeOfRawData;
+    }
+    return bytes;
+}
+
+std::vector<std::string> DataFile::importedDlls() const {
+    std::vector<std::string> dlls;
+    void* view = module_ ? fileView(module_) : nullptr;
+    IMAGE_NT_HEADERS* nt = view ? ImageNtHeader(view) : nullptr;
+    ULONG size = 0;
+    const auto* entry = nt ? static_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+                                 ImageDirectoryEntryToData(view, FALSE, IMAGE_DIRECTORY_ENTRY_IMPORT, &size))
+                           : nullptr;
+    // One entry a DLL, ended by one of zeros.
+    for (; entry && entry->Name != 0; ++entry) {
+        const char* name = static_cast<const char*>(ImageRvaToVa(nt, view, entry->Name, nullptr));
+        if (!name) break;
+        std::string lower(name);
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        dlls.push_back(lower);
+    }
+    std::sort(dlls.begin(), dlls.end());
+    return dlls;
 }
 
 Bytes findResource(HMODULE module, WORD type, WORD name, WORD language) {

@@ -1,6 +1,10 @@
-// Reads a program's resources as the loader, the dialog manager and Explorer read them:
-// dialog templates, icon images, the version record and the manifest's start tags, from a
-// module opened as a data file. The resource tests check what comes back.
+// Reads a program file as the loader, the dialog manager and Explorer read it: opened as a
+// data file (never run, so a 64-bit reader opens a 32-bit file too), its sections and
+// imported DLLs through the system's image helpers, its resources through the loader, and
+// inside them the dialog templates, icon images, the version record and the manifest's start
+// tags. The resource tests check what comes back; the benchmark reads sizes and imports here.
+//
+// Classes: Reader, DataFile.
 #ifndef PE_RESOURCES_H
 #define PE_RESOURCES_H
 
@@ -127,6 +131,26 @@ struct Element {
 std::vector<Element> startTags(const std::string& xml);
 
 // ---------------------------------------------------------------- the module
+
+// A program file opened as a data file, closed again when this goes away.
+class DataFile {
+public:
+    explicit DataFile(const std::string& windowsPath)
+        : module_(LoadLibraryExA(windowsPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~DataFile() { if (module_) FreeLibrary(module_); }
+    DataFile(const DataFile&) = delete;
+    DataFile& operator=(const DataFile&) = delete;
+
+    // NULL when the file could not be opened as a PE file (GetLastError says why).
+    HMODULE module() const { return module_; }
+    // Bytes of the raw data of the sections with this name (".rsrc"); 0 when there is none.
+    DWORD sectionBytes(const char* name) const;
+    // The DLLs named in the import directory, in lower case, sorted.
+    std::vector<std::string> importedDlls() const;
+
+private:
+    HMODULE module_;
+};
 
 struct ResourceEntry {
     WORD type, name, language;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,23 @@ struct ItemWant {
     uint32_t style;
     int16_t x, y, cx, cy;
 };
+
+// The template's own fields. Both dialogs lie at 0,0 with no menu, class or caption (the
+// program sets the caption) in the UI font at 9 points.
+void expectFrame(const Dialog& d, uint32_t style, uint32_t exStyle, int count, int16_t cx, int16_t cy) {
+    EXPECT_EQ(hex(style), hex(d.style));
+    EXPECT_EQ(hex(exStyle), hex(d.exStyle));
+    EXPECT_EQ(count, d.count);
+    EXPECT_EQ(0, d.x);
+    EXPECT_EQ(0, d.y);
+    EXPECT_EQ(cx, d.cx);
+    EXPECT_EQ(cy, d.cy);
+    EXPECT_EQ(L"", d.menu);
+    EXPECT_EQ(L"", d.cls);
+    EXPECT_EQ(L"", d.caption);
+    EXPECT_EQ(9, d.pointSize);
+    EXPECT_EQ(std::wstring(kUiFont), d.face);
+}
 
 void expectItems(const Dialog& d, const std::vector<ItemWant>& want) {
     ASSERT_EQ(want.size(), d.items.size()) << "number of parsed controls";
@@ -137,20 +155,25 @@ protected:
             if (program_->optional) GTEST_SKIP() << program_->label << " not built: " << path_;
             FAIL() << program_->label << " missing: " << path_;
         }
-        module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, module_) << "cannot open " << path_ << " as data, error " << GetLastError();
-    }
-    void TearDown() override {
-        if (module_) FreeLibrary(module_);
+        file_.reset(new DataFile(path_));
+        ASSERT_NE(nullptr, file_->module()) << "cannot open " << path_ << " as data, error " << GetLastError();
     }
 
     // The raw bytes of one resource in Japanese; empty when it is not there.
-    Bytes resource(WORD type, WORD name) const { return findResource(module_, type, name, kJapanese); }
-    std::vector<ResourceEntry> inventory() const { return pe::inventory(module_); }
+    Bytes resource(WORD type, WORD name) const { return findResource(file_->module(), type, name, kJapanese); }
+    std::vector<ResourceEntry> inventory() const { return pe::inventory(file_->module()); }
+    // The version record as Explorer reads it; empty when it cannot be read.
+    std::vector<char> versionInfo() const {
+        DWORD ignored = 0;
+        std::vector<char> info(GetFileVersionInfoSizeA(path_.c_str(), &ignored));
+        if (!info.empty() && !GetFileVersionInfoA(path_.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+            info.clear();
+        return info;
+    }
 
     const Program* program_ = nullptr;
     std::string path_;
-    HMODULE module_ = nullptr;
+    std::unique_ptr<DataFile> file_;
 };
 
 TEST(ResourceHeader, IdsAreTheOnesStoredInTheProgram) {
@@ -180,22 +203,11 @@ TEST_P(ProgramResources, HoldsExactlyTheseResourcesAllInJapanese) {
 
 TEST_P(ProgramResources, VersionBoxTemplate) {
     const Bytes bytes = resource(5, 100);
-    ASSERT_FALSE(bytes.empty()) << "dialog 100 not found in Japanese";
     const Dialog d = parseDialog(bytes);
-    ASSERT_TRUE(d.ok) << "template ends early";
+    ASSERT_TRUE(d.ok) << "dialog 100 " << (bytes.empty() ? "not found in Japanese" : "ends early");
     EXPECT_FALSE(d.extended);
-    EXPECT_EQ(hex(0x80C800C0), hex(d.style));  // popup, caption, system menu, modal frame, font
-    EXPECT_EQ(hex(0), hex(d.exStyle));
-    EXPECT_EQ(4, d.count);
-    EXPECT_EQ(0, d.x);
-    EXPECT_EQ(0, d.y);
-    EXPECT_EQ(271, d.cx);
-    EXPECT_EQ(56, d.cy);
-    EXPECT_EQ(L"", d.menu);
-    EXPECT_EQ(L"", d.cls);
-    EXPECT_EQ(L"", d.caption);
-    EXPECT_EQ(9, d.pointSize);
-    EXPECT_EQ(std::wstring(kUiFont), d.face);
+    // Popup, caption, system menu, modal frame, font.
+    expectFrame(d, 0x80C800C0, 0, 4, 271, 56);
     expectItems(d, {
         {L"Static", 0xFFFF, L"#128", 0x50000003, 11, 16, 20, 21},  // the program icon
         {L"Static", 0xFFFF, wide(expected::kVersionBoxProductLine), 0x50020080, 40, 13, 203, 8},
@@ -207,28 +219,17 @@ TEST_P(ProgramResources, VersionBoxTemplate) {
 
 TEST_P(ProgramResources, WizardTemplate) {
     const Bytes bytes = resource(5, 102);
-    ASSERT_FALSE(bytes.empty()) << "dialog 102 not found in Japanese";
     const Dialog d = parseDialog(bytes);
-    ASSERT_TRUE(d.ok) << "template ends early";
+    ASSERT_TRUE(d.ok) << "dialog 102 " << (bytes.empty() ? "not found in Japanese" : "ends early");
     ASSERT_TRUE(d.extended);
     EXPECT_EQ(1, d.version);
     EXPECT_EQ(0xFFFF, d.signature);
     EXPECT_EQ(0u, d.helpId);
-    EXPECT_EQ(hex(0x90C000C0), hex(d.style));  // popup, visible, caption, modal frame, font
-    EXPECT_EQ(hex(0x00040000), hex(d.exStyle));  // app window
-    EXPECT_EQ(6, d.count);
-    EXPECT_EQ(0, d.x);
-    EXPECT_EQ(0, d.y);
-    EXPECT_EQ(262, d.cx);
-    EXPECT_EQ(99, d.cy);
-    EXPECT_EQ(L"", d.menu);
-    EXPECT_EQ(L"", d.cls);
-    EXPECT_EQ(L"", d.caption);
-    EXPECT_EQ(9, d.pointSize);
+    // Popup, visible, caption, modal frame, font; an app window.
+    expectFrame(d, 0x90C000C0, 0x00040000, 6, 262, 99);
     EXPECT_EQ(0, d.weight);
     EXPECT_EQ(0, d.italic);
     EXPECT_EQ(1, d.charset);
-    EXPECT_EQ(std::wstring(kUiFont), d.face);
     expectItems(d, {
         {L"Button", expected::kRadio, wide(expected::kRadioPlaceholder), 0x50002409, 14, 35, 161, 40},
         {L"Button", expected::kBack, wide(expected::kBackPlaceholder), 0x50010000, 100, 78, 50, 14},
@@ -344,11 +345,8 @@ TEST_P(ProgramResources, IconImagesShowOnePictureWithCleanTransparency) {
 }
 
 TEST_P(ProgramResources, VersionRecordFixedPart) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
-    ASSERT_GT(size, 0u) << "GetFileVersionInfoSizeA, error " << GetLastError();
-    std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
+    const std::vector<char> info = versionInfo();
+    ASSERT_FALSE(info.empty()) << "GetFileVersionInfoA, error " << GetLastError();
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
@@ -376,11 +374,8 @@ TEST_P(ProgramResources, VersionRecordFixedPart) {
 }
 
 TEST_P(ProgramResources, VersionRecordStrings) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
-    ASSERT_GT(size, 0u) << "GetFileVersionInfoSizeA, error " << GetLastError();
-    std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
+    const std::vector<char> info = versionInfo();
+    ASSERT_FALSE(info.empty()) << "GetFileVersionInfoA, error " << GetLastError();
     for (const StringWant& want : kVersionStrings) {
         const std::string query = std::string("\\StringFileInfo\\041104b0\\") + want.key;
         char* value = nullptr;
