@@ -172,8 +172,11 @@ def with_faults(data):
         struct.pack_into(fmt, copy, at, value)
         return bytes(copy)
 
+    # The name that the import directory points at: the same text may stand in the program's
+    # own data too (a module it looks up by name), and renaming that one would prove nothing.
     def renamed(old, new):
-        at = data.lower().index(old.lower() + b"\0")
+        entry = next(e for e in pe.pe.DIRECTORY_ENTRY_IMPORT if e.dll.lower() == old.lower())
+        at = pe.pe.get_offset_from_rva(entry.struct.Name)
         return data[:at] + new + data[at + len(new):]
 
     def replaced(old, new):
