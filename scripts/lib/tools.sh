@@ -43,7 +43,8 @@ tools_present() {
     command -v "$tool" >/dev/null || return 1
   done
   [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine64-preloader ] &&
-    [ -f /usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
+    [ -f /usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so ] && [ -f /usr/lib/python3/dist-packages/pefile.py ] &&
+    [ -f /usr/src/googletest/CMakeLists.txt ] &&
     grep -qi '^ja_JP\.utf-\?8$' <<<"$(locale -a 2>/dev/null)"
 }
 
