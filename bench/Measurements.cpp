@@ -11,8 +11,8 @@
 
 #include "Expectations.h"
 #include "ProcessSampler.h"
+#include "Scenario.h"
 #include "SetupRun.h"
-#include "TestMachine.h"
 #include "ToolDriver.h"
 #include "WindowWatch.h"
 
@@ -22,18 +22,22 @@ using namespace machine;
 namespace bench {
 
 using expected::kDiscNotFoundText;
+using expected::kInstallFailedText;
 using expected::kReadyToInstallText;
+using scenario::Machine;
 
 namespace {
 
-// Starts the tool and takes it to InsertDisc, painted and idle. NULL and pError on failure.
-HWND OpenAtInsertDisc(ToolProcess& tool, const fakesetup::Environment& env, std::string* pError)
+// Starts the tool and takes it to step (InsertDisc or ReadyToInstall), painted and idle. NULL
+// and pError on failure.
+HWND OpenAt(ToolProcess& tool, const scenario::StepRow& step, const fakesetup::Environment& env, std::string* pError)
 {
-    HWND wizard = StartOnInsertDisc(tool, pError, env);
-    if (wizard != nullptr) {
-        WaitUntilPainted(wizard, 2000);
-        ::Sleep(200);
-    }
+    HWND wizard = nullptr;
+    *pError = scenario::OpenAt(tool, step, &wizard, env);
+    if (!pError->empty())
+        return nullptr;
+    WaitUntilPainted(wizard, 2000);
+    ::Sleep(200);
     return wizard;
 }
 
@@ -129,10 +133,9 @@ bool TimeSearch(LinuxProcess& linux, HWND window, int nextId, int backId, Search
 SearchSample MeasureNotFoundSearch(std::string* pError)
 {
     SearchSample sample;
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
+    Machine machine;
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool, {}, pError);
+    HWND wizard = OpenAt(tool, scenario::kInsertDisc, {}, pError);
     if (wizard == nullptr)
         return sample;
     LinuxProcess linux;
@@ -156,8 +159,7 @@ SearchSample MeasureNotFoundSearch(std::string* pError)
 SearchSample MeasureSearchLoop(const std::string& exe, bool onThread, std::string* pError)
 {
     SearchSample sample;
-    LibraryInstallation library;  // the same machine as the tool's search
-    DiscDrive d('D'), e('E');
+    Machine machine;  // the same machine as the tool's search
     const std::string tag = std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount64());
     const std::string names[3] = { "bench-search-ready-" + tag, "bench-search-go-" + tag, "bench-search-done-" + tag };
     HANDLE events[3];
@@ -230,11 +232,9 @@ SearchSample MeasureSearchLoop(const std::string& exe, bool onThread, std::strin
 FoundSample MeasureFound(std::string* pError)
 {
     FoundSample sample;
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
+    Machine machine(Machine::DiscInD);
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool, {}, pError);
+    HWND wizard = OpenAt(tool, scenario::kInsertDisc, {}, pError);
     if (wizard == nullptr)
         return sample;
     HWND back = ::GetDlgItem(wizard, kBack);
@@ -268,35 +268,36 @@ FoundSample MeasureFound(std::string* pError)
     return sample;
 }
 
-// From the stand-in setup program's last clock reading until the wizard is no longer shown.
-bool MeasureReportDelay(double* pDelayMs, std::string* pError)
+bool MeasureReport(Report report, double* pDelayMs, std::string* pError)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
-    const fakesetup::SetupRun setup("bench-report-delay");
+    Machine machine(Machine::DiscInD);
+    const fakesetup::SetupRun setup("bench-report");
     ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool, setup.Env(), pError);
+    HWND wizard = OpenAt(tool, scenario::kReadyToInstall, setup.Env(), pError);
     if (wizard == nullptr)
         return false;
-    Click(wizard, kNext);
-    if (!WaitForMainText(wizard, kReadyToInstallText, 5000)) {
-        *pError = "expected ReadyToInstall; shown: " + ShownText(wizard);
-        return false;
-    }
-    WaitUntilPainted(wizard, 2000);
+    if (report == Report::FailedStart)
+        machine.D().Empty();
 
+    const double t0 = NowMs();
     Click(wizard, kNext);
-    double hidden = 0;
-    const ULONGLONG deadline = ::GetTickCount64() + 20000;
-    do {
-        if (!::IsWindow(wizard) || !::IsWindowVisible(wizard)) {
-            hidden = NowMs();  // read after the look: never before the change
-            break;
+    if (report == Report::FailedStart) {
+        while (!ShowsText(wizard, kInstallFailedText)) {
+            if (NowMs() - t0 > 5000) {
+                *pError = "InstallFailed did not come within 5 s; shown: " + ShownText(wizard);
+                return false;
+            }
+            ::Sleep(1);
         }
-        ::Sleep(1);
-    } while (::GetTickCount64() < deadline);
+        const double painted = WaitUntilPainted(wizard, 3000);
+        if (painted == 0 || setup.Starts() != 0) {
+            *pError = painted == 0 ? "InstallFailed was never painted" : "the setup program ran without its disc";
+            return false;
+        }
+        *pDelayMs = painted - t0;
+        return true;
+    }
+    const double hidden = scenario::WaitUntilHidden(wizard, 20000);
     if (hidden == 0) {
         *pError = "the wizard did not close; shown: " + ShownText(wizard);
         return false;

@@ -63,8 +63,11 @@ struct FoundSample {
 // Disc in D: before Next on InsertDisc: from the click until ReadyToInstall is painted.
 FoundSample MeasureFound(std::string* pError);
 
-// From the stand-in setup program's last clock reading until the wizard is no longer shown.
-bool MeasureReportDelay(double* pDelayMs, std::string* pError);
+enum class Report { AfterSetup, FailedStart };
+// Next on ReadyToInstall, disc in D:. AfterSetup: from the stand-in setup program's last clock
+// reading until the wizard is no longer shown. FailedStart, the disc taken out after the search
+// found it: from the click until InstallFailed is painted.
+bool MeasureReport(Report report, double* pDelayMs, std::string* pError);
 
 }  // namespace bench
 

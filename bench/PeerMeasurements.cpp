@@ -4,6 +4,7 @@
 
 #include "Expectations.h"
 #include "ProcessSampler.h"
+#include "Scenario.h"
 #include "SetupRun.h"
 #include "TestMachine.h"
 #include "ToolDriver.h"
@@ -69,8 +70,7 @@ void Close(ToolProcess& peer, HWND window)
 SearchSample MeasurePeerSearch(const std::string& exe, std::string* pError)
 {
     SearchSample sample;
-    LibraryInstallation library;
-    DiscDrive d('D'), e('E');
+    scenario::Machine machine;
     ToolProcess peer;
     HWND window = OpenAtWelcome(peer, exe, {}, pError);
     if (window == nullptr || !ToDiscPage(window, pError))
@@ -95,12 +95,9 @@ SearchSample MeasurePeerSearch(const std::string& exe, std::string* pError)
 
 bool CheckPeerJob(const std::string& exe, std::string* pError)
 {
-    LibraryInstallation library;
-    ShortcutFiles shortcuts;
+    scenario::Machine machine(scenario::Machine::DiscInD);
     ShortcutFiles::Create(ShortcutFiles::CommonDesktop);
     ShortcutFiles::Create(ShortcutFiles::UserPrograms);
-    DiscDrive d('D'), e('E');
-    d.InsertAddOnDisc();
     const fakesetup::SetupRun setup("bench-peer-job");
     ToolProcess peer;
     HWND window = OpenAtWelcome(peer, exe, setup.Env(), pError);

@@ -193,30 +193,6 @@ bool WaitForMainText(HWND hDlg, const char* text, DWORD ms)
     }, ms);
 }
 
-HWND StartOnInsertDisc(ToolProcess& tool, std::string* pError,
-                       const std::vector<std::pair<std::string, std::string>>& extraEnv)
-{
-    if (!tool.Start(extraEnv)) {
-        *pError = "could not start " + ToolExePath();
-        return nullptr;
-    }
-    HWND wizard = tool.WaitForWizard();
-    if (wizard == nullptr) {
-        *pError = "no wizard window";
-        return nullptr;
-    }
-    if (!WaitForMainText(wizard, expected::kWelcomeText, 5000)) {
-        *pError = "expected the welcome step; shown: " + ShownText(wizard);
-        return nullptr;
-    }
-    Click(wizard, kNext);
-    if (!WaitForMainText(wizard, expected::kInsertDiscText, 5000)) {
-        *pError = "expected InsertDisc; shown: " + ShownText(wizard);
-        return nullptr;
-    }
-    return wizard;
-}
-
 void Click(HWND hDlg, int id)
 {
     ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0);

@@ -85,12 +85,6 @@ std::string ShownText(HWND hDlg);
 // Waits until the wizard shows this main text (or intro text, for the welcome step).
 bool WaitForMainText(HWND hDlg, const char* text, DWORD ms);
 
-// Starts the program (with extra variables) and takes it from its welcome step to the disc
-// step with Next. The wizard; NULL when it did not get there, with what it showed in *pError.
-// For programs that are no tests (the benchmark); the tests' steps report through GoogleTest.
-HWND StartOnInsertDisc(ToolProcess& tool, std::string* pError,
-                       const std::vector<std::pair<std::string, std::string>>& extraEnv = {});
-
 // A click on a button as the user makes it (BM_CLICK, posted).
 void Click(HWND hDlg, int id);
 // The command a click would send, posted to the dialog whatever the button's state.
