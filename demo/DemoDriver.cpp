@@ -32,8 +32,6 @@ using namespace scenario;
 
 namespace {
 
-// The stand-in setup program's window class (FakeSetup.cpp).
-const char kSetupWindowClass[] = "FakeSetupWindow";
 const DWORD kShotMs = 30000;
 
 std::string g_runFolder;
@@ -124,18 +122,11 @@ void Shot(const char* name, const std::vector<HWND>& windows)
     Shot(name, windows, Union(windows));
 }
 
-// The stand-in setup program's window, or NULL.
-HWND SetupWindow()
-{
-    HWND h = ::FindWindowA(kSetupWindowClass, nullptr);
-    return h != nullptr && ::IsWindowVisible(h) ? h : nullptr;
-}
-
 // Puts the stand-in's window beside the wizard, so that neither hides the other's text.
 std::string PlaceSetupWindow(HWND wizard, HWND* pSetup)
 {
     HWND setup = nullptr;
-    if (!WaitFor([&] { return (setup = SetupWindow()) != nullptr; }, Scaled(20000)))
+    if (!WaitFor([&] { return (setup = fakesetup::ShownSetupWindow()) != nullptr; }, Scaled(20000)))
         return "the setup program's window did not appear";
     RECT rcWizard, rcSetup;
     ::GetWindowRect(wizard, &rcWizard);

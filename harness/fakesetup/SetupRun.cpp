@@ -53,6 +53,13 @@ SetupOptions& SetupOptions::LeavesShortcuts(machine::ShortcutFiles::Folder deskt
     return Creates({ machine::ShortcutFiles::PathIn(desktop), machine::ShortcutFiles::PathIn(programs) });
 }
 
+HWND ShownSetupWindow()
+{
+    // The class FakeSetup.cpp registers for its window.
+    HWND h = ::FindWindowA("FakeSetupWindow", nullptr);
+    return h != nullptr && ::IsWindowVisible(h) ? h : nullptr;
+}
+
 Environment SetupEnvironment(const std::string& logPath, const SetupOptions& options, const std::string& waitFile)
 {
     Environment env = { { "FAKESETUP_LOG", logPath } };

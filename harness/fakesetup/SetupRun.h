@@ -44,6 +44,10 @@ struct SetupOptions {
 Environment SetupEnvironment(const std::string& logPath, const SetupOptions& options = SetupOptions(),
                              const std::string& waitFile = std::string());
 
+// The window of a stand-in that shows one (SetupOptions::ShowsWindow) while it is visible, or
+// NULL.
+HWND ShownSetupWindow();
+
 // One run of the stand-in setup program: a fresh log, an optional wait file, and on
 // destruction the stand-in ended if it still runs and both files removed.
 class SetupRun {
