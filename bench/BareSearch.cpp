@@ -55,7 +55,7 @@ int Search()
                 return 1;
         }
         // After the last pass too, as the tool's search does: the measuring program looks at
-        // the threads every 20 ms, and a worker that ended right after its last pass would
+        // the threads now and then, and a worker that ended right after its last pass would
         // take that pass's CPU out of sight with it.
         ::Sleep(kPassInterval);
     }

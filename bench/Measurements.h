@@ -51,7 +51,7 @@ class LinuxProcess;
 // Clicks Next on a window showing its disc page and times the search it starts: elapsed time,
 // CPU and ticks of the process's threads and of its main thread, from the click until Back,
 // turned off while a search runs, is on again and the window is painted. The threads are
-// looked at every 20 ms, so that a worker is seen shortly before it ends. False when the
+// looked at every 100 ms, so that a worker is seen after its last pass. False when the
 // search has not ended within 40 s.
 bool TimeSearch(LinuxProcess& linux, HWND window, int nextId, int backId, SearchSample* pSample);
 
