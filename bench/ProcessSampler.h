@@ -27,7 +27,6 @@ public:
     // The Linux process of a Wine program started from exe: Wine gives it the program's
     // Windows path as its command line. The newest one, if several match.
     bool Find(const std::string& exe);
-    bool Found() const { return !m_folder.empty(); }
 
     // User and system time of the whole process, in whole 10 ms ticks. -1 if gone.
     double TickMs() const;
