@@ -89,13 +89,16 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPri
     pThread->m_hThread = reinterpret_cast<HANDLE>(hThread);
     ::SetThreadPriority(pThread->m_hThread, nPriority);
     if (!(dwCreateFlags & CREATE_SUSPENDED) && !IsResumedFrom(::ResumeThread(pThread->m_hThread))) {
-        // A thread that never runs would leave its caller waiting for it for good. It has run
-        // nothing yet, so it is ended here and the caller hears that no thread was made; only
-        // when it cannot be ended does the caller keep it, as a thread that may still run.
-        if (!::TerminateThread(pThread->m_hThread, 0)
-            || ::WaitForSingleObject(pThread->m_hThread, INFINITE) != WAIT_OBJECT_0)
-            return pThread;
-        delete pThread;
+        // A thread that does not run would leave its caller waiting for it for good, so the
+        // caller hears that no thread was made. It has run nothing yet: it is ended, or, where
+        // it cannot be, left suspended for good, its handle closed and its object kept.
+        if (::TerminateThread(pThread->m_hThread, 0)
+            && ::WaitForSingleObject(pThread->m_hThread, INFINITE) == WAIT_OBJECT_0) {
+            delete pThread;
+        } else {
+            ::CloseHandle(pThread->m_hThread);
+            pThread->m_hThread = nullptr;
+        }
         return nullptr;
     }
     return pThread;

@@ -219,11 +219,11 @@ void CInstallWizardDialog::OnOK()
     case Welcome:
         CreateMenuExitMutex();
         break;
-    // A worker that cannot start has failed before it began: the wizard shows what that
-    // worker's failure shows, where End works, rather than a step that waits for good.
+    // A worker that cannot start ends the program: the quit message ends the modal loop,
+    // and nothing is shown.
     case InsertDisc:
         if (!StartDiscSearch()) {
-            OnDiscSearchDone(0, 0);
+            ::PostQuitMessage(0);
             return;
         }
         GoTo(SearchingDisc);
@@ -231,7 +231,7 @@ void CInstallWizardDialog::OnOK()
     case ReadyToInstall:
         m_btnNext.EnableWindow(FALSE);
         if (!StartInstaller()) {
-            OnInstallDone(0, 0);
+            ::PostQuitMessage(0);
             return;
         }
         GoTo(FollowInstaller);

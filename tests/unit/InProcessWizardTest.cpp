@@ -1,5 +1,5 @@
-// The wizard itself, run modally on this thread and worked from another: what it shows
-// when its run's calls fail, and how it takes another thread's WM_INITDIALOG.
+// The wizard itself, run modally on this thread and worked from another: how it ends when
+// a worker cannot start, and how it takes another thread's WM_INITDIALOG.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -22,6 +22,37 @@ CWizardRun::BeginThreadFn g_pfnBeginWorker = &AfxBeginThread;
 CWinThread* BeginNoThread(AFX_THREADPROC, LPVOID, int, UINT, DWORD, LPSECURITY_ATTRIBUTES)
 {
     return nullptr;
+}
+
+// The framework's thread start with kernel32's answers replaced in this program's import
+// table while it runs: the thread is made, but cannot be resumed (and cannot be ended).
+extern "C" DWORD(WINAPI* __imp_ResumeThread)(HANDLE);
+extern "C" BOOL(WINAPI* __imp_TerminateThread)(HANDLE, DWORD);
+DWORD WINAPI ResumeFails(HANDLE) { return static_cast<DWORD>(-1); }
+BOOL WINAPI TerminateFails(HANDLE, DWORD) { return FALSE; }
+template <typename Fn>
+struct ImportPatch {
+    ImportPatch(Fn* pSlot, Fn pfn) : m_pSlot(pSlot), m_pfnOld(*pSlot) { Set(pfn); }
+    ~ImportPatch() { Set(m_pfnOld); }
+    void Set(Fn pfn)
+    {
+        DWORD nOld = 0;
+        ::VirtualProtect(m_pSlot, sizeof(Fn), PAGE_READWRITE, &nOld);
+        *m_pSlot = pfn;
+        ::VirtualProtect(m_pSlot, sizeof(Fn), nOld, &nOld);
+    }
+    Fn* m_pSlot;
+    Fn m_pfnOld;
+};
+CWinThread* BeginUnresumed(AFX_THREADPROC pfn, LPVOID p, int n, UINT cb, DWORD f, LPSECURITY_ATTRIBUTES psa)
+{
+    ImportPatch<decltype(__imp_ResumeThread)> resume(&__imp_ResumeThread, &ResumeFails);
+    return AfxBeginThread(pfn, p, n, cb, f, psa);
+}
+CWinThread* BeginUnresumedUnended(AFX_THREADPROC pfn, LPVOID p, int n, UINT cb, DWORD f, LPSECURITY_ATTRIBUTES psa)
+{
+    ImportPatch<decltype(__imp_TerminateThread)> terminate(&__imp_TerminateThread, &TerminateFails);
+    return BeginUnresumed(pfn, p, n, cb, f, psa);
 }
 
 // The version box's template, with a note of its initialisation.
@@ -90,8 +121,12 @@ END_MESSAGE_MAP()
 HWND g_hWizard = nullptr;
 HWND g_hRelay = nullptr;
 LONG g_nForged = 0;  // WM_INITDIALOGs the wizard took from the relay while the box was made
+int g_nDialogs = 0;  // dialogs (and message boxes) made on the wizard's thread
 LRESULT CALLBACK WatchBoxCreation(int nCode, WPARAM wParam, LPARAM lParam)
 {
+    const char* pszClass = nCode == HCBT_CREATEWND ? reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszClass : nullptr;
+    if (pszClass == MAKEINTATOM(0x8002) || (!IS_INTRESOURCE(pszClass) && std::string(pszClass) == "#32770"))
+        ++g_nDialogs;
     if (nCode == HCBT_CREATEWND && g_bForgeArmed
         && (reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->style & WS_CHILD)) {
         g_bForgeArmed = false;
@@ -121,20 +156,29 @@ struct InProcessCase {
     const char* name;
     CWizardRun::BeginThreadFn pfnBegin;
     std::vector<Act> acts;
+    bool bQuits;  // the last act ends the modal loop with a quit message; otherwise End does
 };
 
+// Next on InsertDisc, from a search that found nothing; Next on ReadyToInstall.
+const std::vector<Act> kStartSearch = { { Act::Send, WM_DISC_SEARCH_DONE, 0, DiscNotFound },
+                                        { Act::Command, IDC_BUTTON_BACK, 0, InsertDisc },
+                                        { Act::Command, IDOK, 0, -1 } };
+const std::vector<Act> kStartInstaller = { { Act::Send, WM_DISC_SEARCH_DONE, 1, ReadyToInstall },
+                                           { Act::Command, IDOK, 0, -1 } };
+
 const InProcessCase kInProcessCases[] = {
-    // The search cannot start: the wizard shows a search that found nothing; End works.
-    { "SearchThreadNotMade", &BeginNoThread,
-      { { Act::Send, WM_DISC_SEARCH_DONE, 0, DiscNotFound }, { Act::Command, IDC_BUTTON_BACK, 0, InsertDisc },
-        { Act::Command, IDOK, 0, DiscNotFound } } },
-    // The installer cannot start: the wizard shows a failed installation; End works.
-    { "InstallerThreadNotMade", &BeginNoThread,
-      { { Act::Send, WM_DISC_SEARCH_DONE, 1, ReadyToInstall }, { Act::Command, IDOK, 0, InstallFailed } } },
+    // A worker that cannot start ends the program, showing nothing: its thread is not made,
+    // is made but cannot be resumed, or cannot be resumed nor ended.
+    { "SearchThreadNotMade", &BeginNoThread, kStartSearch, true },
+    { "InstallerThreadNotMade", &BeginNoThread, kStartInstaller, true },
+    { "SearchThreadNotResumed", &BeginUnresumed, kStartSearch, true },
+    { "InstallerThreadNotResumed", &BeginUnresumed, kStartInstaller, true },
+    { "SearchThreadNotResumedNorEnded", &BeginUnresumedUnended, kStartSearch, true },
+    { "InstallerThreadNotResumedNorEnded", &BeginUnresumedUnended, kStartInstaller, true },
     // A WM_INITDIALOG from elsewhere while the version box is made: the box is still made
     // as itself, and the wizard goes on.
     { "ForeignInitDialogWhileTheVersionBoxIsMade", &AfxBeginThread,
-      { { Act::OpenBox, 0, 0, -1 }, { Act::Send, WM_DISC_SEARCH_DONE, 0, DiscNotFound } } },
+      { { Act::OpenBox, 0, 0, -1 }, { Act::Send, WM_DISC_SEARCH_DONE, 0, DiscNotFound } }, false },
 };
 
 void PrintTo(const InProcessCase& row, std::ostream* out)
@@ -204,6 +248,16 @@ DWORD WINAPI Drive(LPVOID p)
                 log.failures += "after " + what + ": shows \"" + shown + "\", not step " + std::to_string(act.nShows) + "\n";
         }
     }
+    if (log.pCase->bQuits) {
+        for (int i = 0; i < 10000 && ::IsWindow(hWizard); ++i)
+            ::Sleep(1);
+        if (!::IsWindow(hWizard))
+            return 0;
+        // It may wait for a worker that never runs: the quit ends it, so that the case ends.
+        log.failures += "the wizard did not end by itself\n";
+        ::PostThreadMessageA(::GetWindowThreadProcessId(hWizard, nullptr), WM_QUIT, 0, 0);
+        return 0;
+    }
     // End, which every one of these steps offers.
     if (!::SendMessageTimeoutA(hWizard, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, SMTO_BLOCK, 5000, &result))
         log.failures += "End: the wizard did not answer\n";
@@ -212,7 +266,7 @@ DWORD WINAPI Drive(LPVOID p)
 
 class InProcessWizard : public ::testing::TestWithParam<InProcessCase> {};
 
-TEST_P(InProcessWizard, ShowsWhatAFailedWorkerWouldAndEndCloses)
+TEST_P(InProcessWizard, EndsAsTheCaseSays)
 {
     const InProcessCase& row = GetParam();
     g_pfnBeginWorker = row.pfnBegin;
@@ -243,6 +297,8 @@ TEST_P(InProcessWizard, ShowsWhatAFailedWorkerWouldAndEndCloses)
     ASSERT_NE(hHook, nullptr);
 
     INT_PTR nResult = 0;
+    bool bQuit = false;
+    g_nDialogs = 0;
     DriveLog log = { &row, nullptr, "" };
     {
         TestWizard wizard;
@@ -250,9 +306,10 @@ TEST_P(InProcessWizard, ShowsWhatAFailedWorkerWouldAndEndCloses)
         HANDLE hDriver = ::CreateThread(nullptr, 0, &Drive, &log, 0, nullptr);
         ASSERT_NE(hDriver, nullptr);
         nResult = wizard.DoModal();
-        // A quit message that ended the wizard is not left for the next case.
+        // A quit message that ended the wizard is left for the program's end; not for the
+        // next case.
         MSG msg;
-        ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        bQuit = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         ::WaitForSingleObject(hDriver, INFINITE);
         ::CloseHandle(hDriver);
     }
@@ -264,7 +321,11 @@ TEST_P(InProcessWizard, ShowsWhatAFailedWorkerWouldAndEndCloses)
     g_pfnBeginWorker = &AfxBeginThread;
 
     EXPECT_EQ(log.failures, "");
-    EXPECT_EQ(nResult, IDCANCEL) << "the wizard did not end with End";
+    EXPECT_EQ(nResult, row.bQuits ? -1 : IDCANCEL);
+    EXPECT_EQ(bQuit, row.bQuits) << "a quit message was left";
+    if (row.bQuits) {
+        EXPECT_EQ(g_nDialogs, 1) << "a dialog or message box besides the wizard was shown";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, InProcessWizard, ::testing::ValuesIn(kInProcessCases),
