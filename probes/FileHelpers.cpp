@@ -31,14 +31,32 @@ template <class Fn> Fn Kernel32Call(const char* name)
 
 }  // namespace
 
-HANDLE OpenFileToDelete(const char* path)
+HANDLE OpenFileToDelete(const char* folder, const char* name)
 {
     typedef DWORD(WINAPI * GetFinalPathFn)(HANDLE, LPWSTR, DWORD, DWORD);
     const auto pfnFinalPath = Kernel32Call<GetFinalPathFn>("GetFinalPathNameByHandleW");
     wchar_t wszPath[kProbePathSize];
-    if (path == nullptr || pfnFinalPath == nullptr
-        || ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wszPath, kProbePathSize) == 0)
+    wchar_t wszName[kProbePathSize];
+    int nFolder = 0;
+    if (folder == nullptr || name == nullptr || pfnFinalPath == nullptr
+        || (nFolder = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, wszPath, kProbePathSize)) == 0
+        || ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wszName, kProbePathSize) == 0
+        || ::lstrlenW(wszName) >= kProbePathSize - nFolder)
         return INVALID_HANDLE_VALUE;
+
+    // Where the folder itself lies (a moved profile, a redirected desktop) is the machine's
+    // layout; below it, nothing may lead elsewhere.
+    wchar_t wszFolderFinal[kProbePathSize + 8];
+    const DWORD cchFinal = sizeof(wszFolderFinal) / sizeof(wszFolderFinal[0]);
+    HANDLE hFolder = ::CreateFileW(wszPath, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (hFolder == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+    const DWORD nFolderFinal = pfnFinalPath(hFolder, wszFolderFinal, cchFinal, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    ::CloseHandle(hFolder);
+    if (nFolderFinal == 0 || nFolderFinal >= cchFinal)
+        return INVALID_HANDLE_VALUE;
+    ::lstrcatW(wszPath, wszName);
 
     // Without FILE_SHARE_DELETE nobody can rename or delete the file while we look at it;
     // without FILE_FLAG_BACKUP_SEMANTICS a folder does not open at all.
@@ -49,10 +67,9 @@ HANDLE OpenFileToDelete(const char* path)
         return INVALID_HANDLE_VALUE;
     BY_HANDLE_FILE_INFORMATION info;
     wchar_t wszFinal[kProbePathSize + 8];
-    const DWORD cchFinal = sizeof(wszFinal) / sizeof(wszFinal[0]);
     if (::GetFileInformationByHandle(hFile, &info) && IsDeletableFile(info.dwFileAttributes, info.nNumberOfLinks)) {
         const DWORD n = pfnFinalPath(hFile, wszFinal, cchFinal, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n > 0 && n < cchFinal && IsSameFinalPath(wszPath, wszFinal))
+        if (n > 0 && n < cchFinal && IsFinalPathInFolder(wszFolderFinal, wszName, wszFinal))
             return hFile;
     }
     ::CloseHandle(hFile);

@@ -19,12 +19,14 @@ int IsPlainFile(const char* path);
 // cannot be queried, or path is null.
 int IsDirectory(const char* path);
 
-// Opens the file at path for deletion without following a link at its end, and checks what
-// the handle sees: IsDeletableFile on its attributes and links, and IsSameFinalPath of path
-// and where the handle really leads. The handle when all pass; INVALID_HANDLE_VALUE on any
-// doubt (also for a null path, a folder, a file in use, or a system without the calls).
-// While the handle is open the file cannot be renamed or deleted by anyone else.
-HANDLE OpenFileToDelete(const char* path);
+// Opens the file folder + name (name starts with a backslash) for deletion without
+// following a link at its end, and checks what the handle sees: IsDeletableFile on its
+// attributes and links, and IsFinalPathInFolder: it lies at name below where the folder
+// really lies, so links may lead to the folder but none below it. The handle when all pass;
+// INVALID_HANDLE_VALUE on any doubt (also for a null argument, a folder, a file in use, or a
+// system without the calls). While the handle is open the file cannot be renamed or deleted
+// by anyone else.
+HANDLE OpenFileToDelete(const char* folder, const char* name);
 
 // Deletes the file that OpenFileToDelete opened and closes the handle. 1 when the file is
 // gone; 0 when the system refused (a read-only file, for one), the file kept.

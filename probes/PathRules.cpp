@@ -59,20 +59,10 @@ bool EndsInBrokenCharacter(const char* s, size_t len)
     return len > 0 && last == len - 1 && IsCp932LeadByte(static_cast<unsigned char>(s[last]));
 }
 
-// Where a final path's own prefix ends: "\\?\C:\..." names C:\...; "\\?\UNC\server\..." names
-// \\server\... (its "UNC" stands for the first of the two backslashes, kept at *pUnc).
-const wchar_t* SkipFinalPathPrefix(const wchar_t* p, bool* pUnc)
+// 1 when p starts as the system's final paths do: "\\?\" (before "C:\..." or "UNC\...").
+bool HasFinalPathPrefix(const wchar_t* p)
 {
-    *pUnc = false;
-    if (!(p[0] == L'\\' && p[1] == L'\\' && p[2] == L'?' && p[3] == L'\\'))
-        return nullptr;
-    p += 4;
-    if ((p[0] == L'U' || p[0] == L'u') && (p[1] == L'N' || p[1] == L'n') && (p[2] == L'C' || p[2] == L'c')
-        && p[3] == L'\\') {
-        *pUnc = true;
-        return p + 3;
-    }
-    return p;
+    return p[0] == L'\\' && p[1] == L'\\' && p[2] == L'?' && p[3] == L'\\';
 }
 
 wchar_t FoldAscii(wchar_t c)
@@ -93,27 +83,29 @@ int IsDeletableFile(uint32_t attrs, uint32_t nLinks)
     return IsPlainFileAttributes(attrs) && (attrs & kAttrReparsePoint) == 0 && nLinks == 1;
 }
 
-int IsSameFinalPath(const wchar_t* path, const wchar_t* finalPath)
+int IsFinalPathInFolder(const wchar_t* folderFinalPath, const wchar_t* name, const wchar_t* finalPath)
 {
-    if (path == nullptr || finalPath == nullptr)
+    if (folderFinalPath == nullptr || name == nullptr || finalPath == nullptr || name[0] != L'\\'
+        || !HasFinalPathPrefix(folderFinalPath))
         return 0;
-    bool bUnc = false;
-    const wchar_t* f = SkipFinalPathPrefix(finalPath, &bUnc);
-    if (f == nullptr)
-        return 0;
-    const wchar_t* p = path;
-    if (bUnc) {
-        // \\server\share\... against UNC\server\share\...: the path's first backslash
-        // stands where the final path has "UNC".
-        if (p[0] != L'\\' || p[1] != L'\\')
+    // The folder's own path, without the backslash that ends a drive's root.
+    size_t n = 0;
+    while (folderFinalPath[n] != L'\0')
+        ++n;
+    while (folderFinalPath[n - 1] == L'\\')
+        --n;
+    // Stops at the end of a shorter finalPath, whose NUL differs from the folder's character.
+    for (size_t i = 0; i < n; ++i) {
+        if (FoldAscii(folderFinalPath[i]) != FoldAscii(finalPath[i]))
             return 0;
-        ++p;
     }
-    // A run of separators in the path is one, as the system reads it.
+    // Then the name, a run of separators in it counting as one, as the system reads it.
+    const wchar_t* p = name;
+    const wchar_t* f = finalPath + n;
     while (*p != L'\0' && *f != L'\0') {
         if (FoldAscii(*p) != FoldAscii(*f))
             return 0;
-        if (*p == L'\\' && p != path)
+        if (*p == L'\\')
             while (p[1] == L'\\')
                 ++p;
         ++p;

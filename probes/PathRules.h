@@ -1,7 +1,7 @@
 // Byte rules for the paths and file attributes that the environment probes look at.
 // No Win32 call in here: the same code builds natively for the unit tests and fuzzers.
 //
-// Functions: IsPlainFileAttributes, IsDeletableFile, IsSameFinalPath, IsDirectoryAttributes,
+// Functions: IsPlainFileAttributes, IsDeletableFile, IsFinalPathInFolder, IsDirectoryAttributes,
 // IsCp932LeadByte, AddTrailingBackslash, DeriveCommonFilesDir, ComposeFolderFile.
 //
 // All paths are NUL-terminated Shift-JIS (code page 932) byte strings.
@@ -32,12 +32,13 @@ int IsPlainFileAttributes(uint32_t attrs);
 // only (no hard link elsewhere); 0 otherwise.
 int IsDeletableFile(uint32_t attrs, uint32_t nLinks);
 
-// 1 when finalPath, as the system reports the path of an open file ("\\?\C:\..." or
-// "\\?\UNC\server\share\..."), is path itself: the same characters but for the case of ASCII
-// letters (the file system keeps its own case), a run of backslashes in path counting as
-// one. Anything else differs: a link on the way, a short name, a look-alike. 0 then, or when
-// an argument is null.
-int IsSameFinalPath(const wchar_t* path, const wchar_t* finalPath);
+// 1 when finalPath, as the system reports where an open file lies ("\\?\C:\..." or
+// "\\?\UNC\server\share\..."), is folderFinalPath, reported in the same form for the
+// folder, followed by name ("\..."): the same characters but for the case of ASCII letters
+// (the file system keeps its own case), a run of backslashes in name counting as one.
+// Anything else differs: a link below the folder, a short name, a look-alike. 0 then, or
+// when an argument is null or name does not start with a backslash.
+int IsFinalPathInFolder(const wchar_t* folderFinalPath, const wchar_t* name, const wchar_t* finalPath);
 
 // 1 when the word names a usable folder: valid, DIRECTORY set, and none of DEVICE,
 // TEMPORARY, COMPRESSED (mask 0x940); SYSTEM does not matter; 0 otherwise.

@@ -29,7 +29,9 @@ int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
     char szPath[kProbePathSize] = {};
     if (!FindShortcut(location, szPath, &LookUpFolder, &IsPlainFile))
         return 0;
-    HANDLE hFile = OpenFileToDelete(szPath);
+    // The path is the folder's, then the shortcut's text.
+    szPath[std::strlen(szPath) - std::strlen(location.pszText)] = '\0';
+    HANDLE hFile = OpenFileToDelete(szPath, location.pszText);
     if (hFile == INVALID_HANDLE_VALUE)
         return 0;
     if (!pRun->BeginWhileOpen()) {

@@ -57,34 +57,37 @@ TEST(FileAttributes, EachBitAloneOnAFile)
     EXPECT_EQ(0, IsDeletableFile(0xFFFFFFFF, 1)) << "INVALID_FILE_ATTRIBUTES";
 }
 
-// Where an open file really lies, against the path it was opened by.
-TEST(FinalPath, OnlyThePathItselfMatches)
+// Where an open file really lies, against where its folder lies and the name below it.
+TEST(FinalPath, OnlyTheNameBelowTheFolderMatches)
 {
     struct Row {
-        const wchar_t* path;
+        const wchar_t* folderFinal;
+        const wchar_t* name;
         const wchar_t* finalPath;
         int same;
         const char* what;
     } rows[] = {
-        {L"C:\\users\\Public\\Desktop\\a.lnk", L"\\\\?\\C:\\users\\Public\\Desktop\\a.lnk", 1, "the same file"},
-        {L"C:\\Users\\u\\Desktop\\A.LNK", L"\\\\?\\C:\\users\\u\\desktop\\a.lnk", 1, "ASCII letters in the file system's case"},
-        {L"D:\\\\a.lnk", L"\\\\?\\D:\\a.lnk", 1, "a folder at the root, joined with a second backslash"},
-        {L"\\\\server\\share\\a.lnk", L"\\\\?\\UNC\\server\\share\\a.lnk", 1, "a desktop on a network share"},
-        {L"C:\\t\\d\\linked\\f.lnk", L"\\\\?\\C:\\t\\real\\f.lnk", 0, "a linked folder on the way"},
-        {L"C:\\t\\d\\s.lnk", L"\\\\?\\C:\\windows\\system32\\config\\SAM", 0, "a symbolic link to another file"},
-        {L"C:\\t\\a.lnk", L"\\\\?\\C:\\t\\a.lnk.bak", 0, "the final path goes on"},
-        {L"C:\\t\\a.lnk.bak", L"\\\\?\\C:\\t\\a.lnk", 0, "the path goes on"},
-        {L"C:\\PROGRA~1\\a.lnk", L"\\\\?\\C:\\Program Files\\a.lnk", 0, "a short name"},
-        {L"C:\\t\\\u30bd.lnk", L"\\\\?\\C:\\t\\\u30be.lnk", 0, "other katakana"},
-        {L"C:\\t\\\u00e9.lnk", L"\\\\?\\C:\\t\\\u00c9.lnk", 0, "case beyond ASCII is not folded"},
-        {L"C:\\t\\a.lnk", L"C:\\t\\a.lnk", 0, "no prefix: not what the system reports"},
-        {L"C:\\t\\a.lnk", L"\\\\?\\UNC\\t\\a.lnk", 0, "a drive path against a share"},
-        {L"\\\\server\\share\\a.lnk", L"\\\\?\\C:\\server\\share\\a.lnk", 0, "a share against a drive path"},
+        {L"\\\\?\\D:\\Users\\u\\Desktop", L"\\a.lnk", L"\\\\?\\D:\\Users\\u\\Desktop\\a.lnk", 1, "the same file, wherever the folder lies"},
+        {L"\\\\?\\C:\\users\\u\\desktop", L"\\A.LNK", L"\\\\?\\C:\\users\\u\\desktop\\a.lnk", 1, "ASCII letters in the file system's case"},
+        {L"\\\\?\\D:\\", L"\\\\a.lnk", L"\\\\?\\D:\\a.lnk", 1, "a folder at the root, joined with a second backslash"},
+        {L"\\\\?\\UNC\\server\\share", L"\\a.lnk", L"\\\\?\\UNC\\server\\share\\a.lnk", 1, "a desktop on a network share"},
+        {L"\\\\?\\C:\\t\\d", L"\\linked\\f.lnk", L"\\\\?\\C:\\t\\real\\f.lnk", 0, "a linked folder below the folder"},
+        {L"\\\\?\\C:\\t\\d", L"\\s.lnk", L"\\\\?\\C:\\windows\\system32\\config\\SAM", 0, "a symbolic link to another file"},
+        {L"\\\\?\\C:\\t\\desk", L"\\a.lnk", L"\\\\?\\C:\\t\\desktop\\a.lnk", 0, "a folder whose name begins the same"},
+        {L"\\\\?\\C:\\t", L"\\a.lnk", L"\\\\?\\C:\\t\\a.lnk.bak", 0, "the final path goes on"},
+        {L"\\\\?\\C:\\t", L"\\a.lnk.bak", L"\\\\?\\C:\\t\\a.lnk", 0, "the name goes on"},
+        {L"\\\\?\\C:\\t", L"\\PROGRA~1\\a.lnk", L"\\\\?\\C:\\t\\Program Files\\a.lnk", 0, "a short name"},
+        {L"\\\\?\\C:\\t", L"\\\u30bd.lnk", L"\\\\?\\C:\\t\\\u30be.lnk", 0, "other katakana"},
+        {L"\\\\?\\C:\\t", L"\\\u00e9.lnk", L"\\\\?\\C:\\t\\\u00c9.lnk", 0, "case beyond ASCII is not folded"},
+        {L"C:\\t", L"\\a.lnk", L"C:\\t\\a.lnk", 0, "no prefix: not what the system reports"},
+        {L"\\\\?\\C:\\t", L"a.lnk", L"\\\\?\\C:\\ta.lnk", 0, "a name without its backslash"},
+        {L"\\\\?\\C:\\t", L"\\a.lnk", L"\\\\?\\UNC\\t\\a.lnk", 0, "a drive path against a share"},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(row.same, IsSameFinalPath(row.path, row.finalPath)) << row.what;
-    EXPECT_EQ(0, IsSameFinalPath(nullptr, L"\\\\?\\C:\\a"));
-    EXPECT_EQ(0, IsSameFinalPath(L"C:\\a", nullptr));
+        EXPECT_EQ(row.same, IsFinalPathInFolder(row.folderFinal, row.name, row.finalPath)) << row.what;
+    EXPECT_EQ(0, IsFinalPathInFolder(nullptr, L"\\a", L"\\\\?\\C:\\a"));
+    EXPECT_EQ(0, IsFinalPathInFolder(L"\\\\?\\C:", nullptr, L"\\\\?\\C:\\a"));
+    EXPECT_EQ(0, IsFinalPathInFolder(L"\\\\?\\C:", L"\\a", nullptr));
 }
 
 TEST(FileAttributes, EachBitAloneOnAFolder)

@@ -121,20 +121,24 @@ TEST_F(ShortcutCleanUp, KeepsAReadOnlyShortcutAndLooksNoFurther)
 
 // What an attacker with the user's rights may put where a shortcut is looked for, to make
 // the elevated tool delete a file of its choice. The file behind must survive, and so must
-// the link itself: any doubt keeps the file.
-enum class Redirection { LinkedFolder, LinkedFile, HardLink };
+// the link itself: any doubt keeps the file. Only a link to the shell folder itself is the
+// machine's own layout.
+enum class Redirection { LinkedFolder, LinkedFile, HardLink, LinkedShellFolder };
 struct RedirectedShortcut {
     const char* name;
     Folder folder;
     Redirection redirection;
+    bool bDeleted;  // the file behind is the shortcut, and goes
 };
 const RedirectedShortcut kRedirected[] = {
     // the start-menu shortcut's folder in the user's start menu leads to another folder
-    { "LinkedStartMenuFolder", ShortcutFiles::UserPrograms, Redirection::LinkedFolder },
+    { "LinkedStartMenuFolder", ShortcutFiles::UserPrograms, Redirection::LinkedFolder, false },
     // the shortcut's name is a symbolic link to another file
-    { "SymbolicLinkDesktopShortcut", ShortcutFiles::CommonDesktop, Redirection::LinkedFile },
+    { "SymbolicLinkDesktopShortcut", ShortcutFiles::CommonDesktop, Redirection::LinkedFile, false },
     // the shortcut is another name of a file elsewhere
-    { "HardLinkedDesktopShortcut", ShortcutFiles::UserDesktop, Redirection::HardLink },
+    { "HardLinkedDesktopShortcut", ShortcutFiles::UserDesktop, Redirection::HardLink, false },
+    // the user's desktop itself lies elsewhere (a moved profile, a redirected desktop)
+    { "LinkedUserDesktopFolder", ShortcutFiles::UserDesktop, Redirection::LinkedShellFolder, true },
 };
 
 void PrintTo(const RedirectedShortcut& row, std::ostream* out)
@@ -148,16 +152,18 @@ protected:
     {
         if (!m_link.empty())
             RemoveSymbolicLink(m_link);
+        if (!m_movedAside.empty())
+            ::MoveFileA(m_movedAside.c_str(), m_link.c_str());
         ::SetFileAttributesA(m_victim.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileA(m_victim.c_str());
         ::RemoveDirectoryA(m_victimFolder.c_str());
     }
 
     std::string m_victimFolder = TempFilePath("victim folder");
-    std::string m_victim, m_link;
+    std::string m_victim, m_link, m_movedAside;
 };
 
-TEST_P(RedirectedCleanUp, NeitherTheFileBehindNorTheLinkIsDeleted)
+TEST_P(RedirectedCleanUp, OnlyALinkToTheShellFolderIsFollowed)
 {
     const RedirectedShortcut& row = GetParam();
     const std::string shortcut = ShortcutFiles::PathIn(row.folder);
@@ -180,10 +186,21 @@ TEST_P(RedirectedCleanUp, NeitherTheFileBehindNorTheLinkIsDeleted)
         MakeFolders(shortcutFolder);
         ASSERT_TRUE(::CreateHardLinkA(shortcut.c_str(), m_victim.c_str(), nullptr)) << ::GetLastError();
         break;
+    case Redirection::LinkedShellFolder:
+        MakeFolders(shortcutFolder);
+        m_movedAside = shortcutFolder + " (aside)";
+        ASSERT_TRUE(::MoveFileA(shortcutFolder.c_str(), m_movedAside.c_str())) << ::GetLastError();
+        m_link = shortcutFolder;
+        ASSERT_TRUE(MakeSymbolicLink(m_victimFolder, m_link)) << m_link;
+        break;
     }
     ASSERT_TRUE(ShortcutFiles::Exists(row.folder)) << "the tool would not even find " << shortcut;
     ASSERT_NO_FATAL_FAILURE(RunToTheEnd(row.name));
 
+    if (row.bDeleted) {
+        ExpectDeleted(row.folder);
+        return;
+    }
     EXPECT_NE(::GetFileAttributesA(m_victim.c_str()), INVALID_FILE_ATTRIBUTES) << "the file behind was deleted";
     ExpectKept(row.folder);
 }
