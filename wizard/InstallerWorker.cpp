@@ -11,11 +11,6 @@ namespace {
 
 const DWORD kReportDelay = 500;  // ms between the setup program's end and the report
 
-void LookUpFolder(char* pszFolder, int nFolder)
-{
-    GetSpecialFolderPath(pszFolder, nFolder);
-}
-
 // The shell's folders are the user's to change, as is what lies in them: the file is checked
 // and deleted through one handle, so nothing can put a link or another file in its place in
 // between. The look-ups, the checks and the deletion may wait on a slow drive (on a
@@ -27,7 +22,7 @@ void LookUpFolder(char* pszFolder, int nFolder)
 int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
 {
     char szPath[kProbePathSize] = {};
-    if (!FindShortcut(location, szPath, &LookUpFolder, &IsPlainFile))
+    if (!FindShortcut(location, szPath, pRun->m_pfnLookUpFolder, &IsPlainFile))
         return 0;
     // The path is the folder's, then the shortcut's text.
     szPath[std::strlen(szPath) - std::strlen(location.pszText)] = '\0';

@@ -27,6 +27,7 @@
 
 #include "afxwin.h"
 #include "probes/FileHelpers.h"
+#include "wizard/WorkerRules.h"
 
 // Results of the workers, and the status that other programs may send. lParam is unused.
 #define WM_DISC_SEARCH_DONE (WM_APP + 100)  // wParam 1: setup program found
@@ -63,6 +64,7 @@ public:
     BeginThreadFn m_pfnBeginThread = &AfxBeginThread;
     WaitFn m_pfnWait = &::WaitForSingleObject;                // for the setup program's end
     DeleteOpenedFileFn m_pfnDeleteOpenedFile = &DeleteOpenedFile;  // a shortcut's deletion
+    FolderLookupFn m_pfnLookUpFolder = &GetSpecialFolderPath;     // a shortcut's shell folder
 
     // A run with nothing found yet: the path and both flags cleared.
     void Reset();

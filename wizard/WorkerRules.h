@@ -23,7 +23,8 @@ extern const ShortcutLocation kDesktopShortcut;   // desktops, "\Nor-vik ﾗｲ�
 extern const ShortcutLocation kProgramsShortcut;  // start-menu Programs folders
 
 // Fills a 1024-byte array with a shell folder's path, or the empty string when there is none.
-typedef void (*FolderLookupFn)(char* pszFolder, int nFolder);
+// Its result (an HRESULT) is not looked at: the empty string says it all.
+typedef long (*FolderLookupFn)(char* pszFolder, int nFolder);
 // 1 when the path names an existing ordinary file.
 typedef int (*FileTestFn)(const char* pszPath);
 

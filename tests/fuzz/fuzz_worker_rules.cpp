@@ -29,7 +29,7 @@ struct World {
 };
 World g_world;
 
-void FakeLookup(char* folder, int id)
+long FakeLookup(char* folder, int id)
 {
     FUZZ_CHECK(folder != nullptr, "the look-up gets an array");
     FUZZ_CHECK(g_world.lookups < 2, "at most two folders are looked up");
@@ -39,6 +39,7 @@ void FakeLookup(char* folder, int id)
         std::memcpy(folder, text.c_str(), text.size() + 1);
     else
         std::memcpy(folder, text.data(), kArray);
+    return 0;
 }
 
 int FakeIsFile(const char* path)

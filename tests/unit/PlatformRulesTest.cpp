@@ -60,4 +60,24 @@ TEST(Architecture32Bit, ByArchitectureWord)
             << row.what << ": have " << row.haveNativeInfo << ", arch " << row.arch;
 }
 
+// Whether creating a named object met one that someone else made.
+TEST(ExistingNamedObject, ByHandleAndLastError)
+{
+    struct Row {
+        int haveHandle;
+        uint32_t error;
+        int expected;
+        const char* what;
+    } rows[] = {
+        {1, 183, 1, "opened the existing object (ERROR_ALREADY_EXISTS)"},
+        {0, 5, 1, "an object whose security lets us not open it (ERROR_ACCESS_DENIED)"},
+        {1, 0, 0, "a new object"},
+        {0, 183, 0, "ERROR_ALREADY_EXISTS without a handle"},
+        {1, 5, 0, "ERROR_ACCESS_DENIED left over, with a handle"},
+        {0, 6, 0, "another failure (an object of another kind gives ERROR_INVALID_HANDLE)"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.expected, IsExistingNamedObject(row.haveHandle, row.error)) << row.what;
+}
+
 } // namespace

@@ -112,12 +112,13 @@ struct FakeShell {
 };
 FakeShell* g_shell = nullptr;
 
-void FakeLookup(char* folder, int id)
+long FakeLookup(char* folder, int id)
 {
     g_shell->lookups.push_back(id);
     auto it = g_shell->folders.find(id);
     const std::string path = it == g_shell->folders.end() ? "" : it->second;
     std::memcpy(folder, path.c_str(), path.size() + 1);
+    return 0;
 }
 
 int FakeIsFile(const char* path)

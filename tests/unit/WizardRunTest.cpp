@@ -244,20 +244,32 @@ DWORD WINAPI WaitThatFails(HANDLE /*hObject*/, DWORD /*dwMilliseconds*/)
     return WAIT_FAILED;
 }
 
-// The user ends the wizard while a shortcut's deletion takes its time (on a redirected
-// desktop, the network's time-out): whether the wizard's close had to wait for it.
+// The user ends the wizard while a shortcut's folder is looked up or the shortcut deleted,
+// either of which may take its time (on a redirected desktop, the network's time-out):
+// whether the wizard's close had to wait for it.
 CWizardRun* g_pRunUnderTest = nullptr;
 HANDLE g_hCloser = nullptr;
 bool g_bCloseWaited = false;
-int DeleteWhileTheWizardCloses(HANDLE hFile)
+void CloseTheWizardMeanwhile()
 {
+    if (g_hCloser != nullptr)
+        return;
     g_hCloser = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
         static_cast<CWizardRun*>(p)->Close();
         return 0;
     }, g_pRunUnderTest, 0, nullptr);
     // Joined by the test: a close that waits for us can only end once we have returned.
     g_bCloseWaited = g_hCloser == nullptr || ::WaitForSingleObject(g_hCloser, 5000) != WAIT_OBJECT_0;
+}
+int DeleteWhileTheWizardCloses(HANDLE hFile)
+{
+    CloseTheWizardMeanwhile();
     return DeleteOpenedFile(hFile);
+}
+long LookUpWhileTheWizardCloses(char* pszFolder, int nFolder)
+{
+    CloseTheWizardMeanwhile();
+    return GetSpecialFolderPath(pszFolder, nFolder);
 }
 
 struct InstallerFault {
@@ -274,6 +286,9 @@ const InstallerFault kInstallerFaults[] = {
     // Decided while the wizard was open, so deleted; the wizard closed meanwhile, so no report.
     { "EndWhileAShortcutIsDeleted", [](CWizardRun* p) { p->m_pfnDeleteOpenedFile = &DeleteWhileTheWizardCloses; },
       false, 0, false },
+    // Closed before anything was decided: nothing deleted, no report.
+    { "EndWhileAFolderIsLookedUp", [](CWizardRun* p) { p->m_pfnLookUpFolder = &LookUpWhileTheWizardCloses; },
+      false, 0, true },
 };
 
 void PrintTo(const InstallerFault& row, std::ostream* out)
@@ -318,7 +333,7 @@ TEST_P(InstallerFaults, ReportOnlyWhatHappenedAndDeleteOnlyWhatMayGo)
     ::DeleteFileA(szShortcut);
     pRun->Release();
 
-    EXPECT_FALSE(g_bCloseWaited) << "the wizard's close waited for the shortcut's deletion";
+    EXPECT_FALSE(g_bCloseWaited) << "the wizard's close waited for the look-up or the deletion";
     EXPECT_EQ(bKept, row.shortcutKept) << (bKept ? "the shortcut was kept" : "the shortcut was deleted");
     if (row.reported) {
         ASSERT_EQ(g_reports.size(), 1u) << "reports";
