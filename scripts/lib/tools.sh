@@ -39,11 +39,12 @@ tools_present() {
   local tool
   for tool in cmake ctest make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ x86_64-w64-mingw32-objdump \
     Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck openssl osslsigncode \
-    softhsm2-util "$@"; do
+    softhsm2-util pkcs11-tool "$@"; do
     command -v "$tool" >/dev/null || return 1
   done
   [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine64-preloader ] &&
-    [ -f /usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so ] && [ -f /usr/lib/python3/dist-packages/pefile.py ] &&
+    [ -f "$(openssl version -e | sed -n 's/^ENGINESDIR: "\(.*\)"$/\1/p')/pkcs11.so" ] &&
+    [ -f /usr/lib/python3/dist-packages/pefile.py ] &&
     [ -f /usr/src/googletest/CMakeLists.txt ] &&
     grep -qi '^ja_JP\.utf-\?8$' <<<"$(locale -a 2>/dev/null)"
 }

@@ -34,15 +34,18 @@ make_keys() {
   printf '%s\n' "$wrong_pin" >wrong-pin
   openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 -subj '/CN=Norvik Test Root' \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null
-  issue() {  # NAME SUBJECT EXTENDED-KEY-USAGE [KEY]
+  issue() {  # NAME SUBJECT EXTENDED-KEY-USAGE [KEY [DAYS]]
     [ -f "${4:-$1}.key" ] || openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1.key" 2>/dev/null
     openssl req -new -key "${4:-$1}.key" -subj "$2" -out "$1.csr"
     printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
-    openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -CAcreateserial -days 30 -extfile "$1.ext" \
+    openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -CAcreateserial -days "${5:-30}" -extfile "$1.ext" \
       -out "$1.pem" 2>/dev/null
   }
   issue leaf "$subject" codeSigning
   issue no-code-signing "$subject" serverAuth leaf
+  # The same key, certified until a day before its certificate begins: expired.
+  issue expired "$subject" codeSigning leaf -1
+  cat expired.pem root.pem >expired-chain.pem
   issue tsa '/CN=Norvik Test Timestamps' critical,timeStamping
   cat leaf.pem root.pem >chain.pem
   openssl pkcs12 -export -inkey leaf.key -in leaf.pem -certfile root.pem -passout file:password -out leaf.p12
@@ -80,7 +83,7 @@ signer_key = $keys/tsa.key
 certs = $keys/root.pem
 signer_digest = sha256
 default_policy = 1.3.6.1.4.1.99999.1
-digests = sha256, sha384, sha512
+digests = sha1, sha256, sha384, sha512
 accuracy = secs:1
 ess_cert_id_alg = sha256
 EOF
@@ -128,15 +131,18 @@ make_token() {
   token_key='pkcs11:token=norvik;object=signer;type=private'
 }
 
-# Runs scripts/sign into the row's out/ folder with the given arguments: rc, out_text, err_text.
+# Runs scripts/sign into the row's out/ folder (or to a full path) with the given arguments: rc,
+# out_text, err_text.
 sign() {
-  local name=$1
+  local target=$1
   shift
+  [[ $target == /* ]] || target=$dir/out/$target
   rc=0
-  PATH=$keys/shims:$PATH ARGUMENTS_LOG=$dir/arguments.log "$root/scripts/sign" "$@" --out "$dir/out/$name" \
+  touch "$dir/arguments.log"
+  PATH=$dir/shims:$keys/shims:$PATH ARGUMENTS_LOG=$dir/arguments.log "$root/scripts/sign" "$@" --out "$target" \
     >"$dir/stdout" 2>"$dir/stderr" || rc=$?
   out_text=$(cat "$dir/stdout") err_text=$(cat "$dir/stderr")
-  grep -q '^sign ' "$dir/arguments.log" || fail "osslsigncode was not called through the shim"
+  [ "$rc" != 0 ] || grep -q '^sign ' "$dir/arguments.log" || fail "osslsigncode was not called through the shim"
   if grep -qF -e "$password" -e "$pin" -e "$wrong_password" -e "$wrong_pin" \
     "$dir/stdout" "$dir/stderr" "$dir/arguments.log"; then
     fail "the password or PIN was given on a command line or shown"
@@ -148,34 +154,39 @@ signed_ok() {
 }
 pkcs12_args=(--pkcs12 "$keys/leaf.p12" --password-file "$keys/password" --ca "$keys/root.pem")
 
-# Refused: exit status not 0, one line on stderr that names the cause, and nothing in out/. (Run
-# by plain ctest, rows may wait for each other's build lock and say so.)
+# Refused: exit status not 0, one line on stderr that names the cause, and nothing in out/ but
+# what was there before. (Run by plain ctest, rows may wait for each other's build lock and say so.)
 refused() {
-  local cause=$1
+  local cause=$1 before=${2:-}
   [ "$rc" != 0 ] || fail "scripts/sign succeeded; expected: $cause"
   err_text=$(grep -v '^sign: waiting for another run' "$dir/stderr" || true)
   [ "$(wc -l <<<"$err_text")" = 1 ] || fail "expected one line on stderr, got: $err_text"
   [[ $err_text =~ ^sign:\ .*$cause ]] || fail "expected \"sign: ...$cause...\" on stderr, got: $err_text"
-  [ -z "$(ls -A "$dir/out")" ] || fail "a failed signing left files: $(ls -A "$dir/out")"
+  [ "$(ls -A "$dir/out")" = "$before" ] || fail "a failed signing left files: $(ls -A "$dir/out")"
   echo "sign.sh $row: refused with: $err_text"
 }
 
 # What osslsigncode verify says of FILE against the test root (for the root and the timestamp).
 verify() { osslsigncode verify -CAfile "$keys/root.pem" -TSA-CAfile "$keys/root.pem" -in "$1" >"$dir/verify.log" 2>&1; }
 
-# A good signing: the signed file verifies, SHA-256, with a timestamp from the local server,
-# and scripts/sign named the signer, its certificate's fingerprint and the timestamp.
+# A good signing: the signed file verifies with the signatures' digests in order (by default SHA-1,
+# then SHA-256 nested), each with a timestamp from the local server, and scripts/sign named the
+# signer, its certificate's fingerprint and the timestamp.
 signed_and_verified() {
+  local digests=${2:-SHA1 SHA256}
   signed_ok "$1"
   verify "$dir/out/$1" || fail "osslsigncode verify refuses the signed file: $(cat "$dir/verify.log")"
-  grep -q '^Message digest algorithm  *: SHA256' "$dir/verify.log" || fail "the digest is not SHA-256"
-  grep -q '^Timestamp Server Signature verification: ok' "$dir/verify.log" || fail "no verified timestamp"
+  local found count
+  found=$(sed -n 's/^Message digest algorithm  *: *//p' "$dir/verify.log" | paste -sd' ')
+  [ "$found" = "$digests" ] || fail "the signatures' digests are \"$found\", not \"$digests\""
+  count=$(grep -c '^Timestamp Server Signature verification: ok' "$dir/verify.log" || :)
+  [ "$count" = "$(wc -w <<<"$digests")" ] || fail "$count verified timestamps for the signatures $digests"
   local fingerprint
   fingerprint=$(openssl x509 -in "$keys/leaf.pem" -noout -fingerprint -sha256 | sed 's/^.*=//')
   grep -qxF "  signer:    $subject" <<<"$out_text" || fail "the signer is not named: $out_text"
   grep -qxF "  SHA-256:   $fingerprint" <<<"$out_text" || fail "the fingerprint $fingerprint is not shown: $out_text"
   grep -qE "^  timestamp: .* GMT \(RFC 3161, $tsa_url\)$" <<<"$out_text" || fail "the timestamp is not shown: $out_text"
-  echo "sign.sh $row: verified against the test root, SHA-256, timestamped; the password or PIN on no command line"
+  echo "sign.sh $row: verified against the test root, $digests, each timestamped; the password or PIN on no command line"
   echo "$out_text"
 }
 
@@ -200,6 +211,51 @@ case $row in
     sign a.exe --pkcs11-module "$softhsm_module" --key "$token_key" --cert "$keys/chain.pem" \
       --pin-file "$keys/pin" --ca "$keys/root.pem" --timestamp "$tsa_url"
     signed_and_verified a.exe ;;
+  sha256_only)
+    start_tsa
+    sign a.exe "${pkcs12_args[@]}" --timestamp "$tsa_url" --sha256-only
+    signed_and_verified a.exe SHA256
+    grep -q 'unknown publisher' <<<"$out_text" || fail "no word on Vista and 7: $out_text" ;;
+  in_elsewhere)
+    # A file built elsewhere (here the x86_64 twin), outside the checkout; a cmake that fails
+    # shows that nothing is built.
+    elsewhere=$(mktemp -d)
+    trap 'rm -rf "$elsewhere"; [ -z "$tsa_pid" ] || kill "$tsa_pid" 2>/dev/null || true' EXIT
+    cp "$root/build/test/Norvik_InstallTool64.exe" "$elsewhere/tool.exe"
+    mkdir -p "$dir/shims"
+    # shellcheck disable=SC2016  # expanded by the shim
+    printf '#!/bin/sh\necho "cmake was called" >>"$ARGUMENTS_LOG"; exit 1\n' >"$dir/shims/cmake"
+    chmod +x "$dir/shims/cmake"
+    sign "$elsewhere/signed.exe" "${pkcs12_args[@]}" --in "$elsewhere/tool.exe"
+    [ "$rc" = 0 ] || fail "scripts/sign --in failed ($rc): $err_text"
+    ! grep -q 'cmake was called' "$dir/arguments.log" || fail "scripts/sign --in built something"
+    osslsigncode verify -CAfile "$keys/root.pem" -in "$elsewhere/signed.exe" >"$dir/verify.log" 2>&1 ||
+      fail "the signed copy does not verify: $(cat "$dir/verify.log")"
+    # Past the headers (checksum, security entry), the signed file is the file given.
+    cmp -s -i 1024 -n $(($(stat -c %s "$elsewhere/tool.exe") - 1024)) "$elsewhere/tool.exe" "$elsewhere/signed.exe" ||
+      fail "the signed file is not the file given with --in"
+    echo "sign.sh $row: signed $elsewhere/tool.exe without building; verified" ;;
+  out_kept)
+    # Last week's good file at --out outlives a run with a wrong PIN.
+    make_token
+    echo "last week's signed file" >"$dir/out/a.exe"
+    cp "$dir/out/a.exe" "$dir/before"
+    sign a.exe --pkcs11-module "$softhsm_module" --key "$token_key" --cert "$keys/chain.pem" \
+      --pin-file "$keys/wrong-pin" --ca "$keys/root.pem"
+    refused 'wrong PIN' a.exe
+    cmp -s "$dir/before" "$dir/out/a.exe" || fail "the file at --out changed" ;;
+  out_is_input)
+    cp "$keys/password" "$dir/before"
+    sign "$keys/password" "${pkcs12_args[@]}"
+    refused 'which this run reads'
+    cmp -s "$dir/before" "$keys/password" || fail "the password file changed" ;;
+  expired_leaf)
+    # A token with the wrong PIN: had the key been used, the refusal would be for the PIN.
+    make_token
+    sign a.exe --pkcs11-module "$softhsm_module" --key "$token_key" --cert "$keys/expired-chain.pem" \
+      --pin-file "$keys/wrong-pin" --ca "$keys/root.pem"
+    refused 'expired'
+    ! grep -q '^sign ' "$dir/arguments.log" || fail "osslsigncode was asked to sign with an expired certificate" ;;
   changed_byte)
     sign a.exe "${pkcs12_args[@]}"
     signed_ok a.exe
