@@ -63,21 +63,12 @@ TEST(Architecture32Bit, ByArchitectureWord)
 // Whether creating a named object met one that someone else made.
 TEST(ExistingNamedObject, ByHandleAndLastError)
 {
-    struct Row {
-        int haveHandle;
-        uint32_t error;
-        int expected;
-        const char* what;
-    } rows[] = {
-        {1, 183, 1, "opened the existing object (ERROR_ALREADY_EXISTS)"},
-        {0, 5, 1, "an object whose security lets us not open it (ERROR_ACCESS_DENIED)"},
-        {1, 0, 0, "a new object"},
-        {0, 183, 0, "ERROR_ALREADY_EXISTS without a handle"},
-        {1, 5, 0, "ERROR_ACCESS_DENIED left over, with a handle"},
-        {0, 6, 0, "another failure (an object of another kind gives ERROR_INVALID_HANDLE)"},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(row.expected, IsExistingNamedObject(row.haveHandle, row.error)) << row.what;
+    EXPECT_EQ(1, IsExistingNamedObject(1, 183)) << "opened the existing object (ERROR_ALREADY_EXISTS)";
+    EXPECT_EQ(1, IsExistingNamedObject(0, 5)) << "an object whose security lets us not open it (ERROR_ACCESS_DENIED)";
+    EXPECT_EQ(0, IsExistingNamedObject(1, 0)) << "a new object";
+    EXPECT_EQ(0, IsExistingNamedObject(0, 183)) << "ERROR_ALREADY_EXISTS without a handle";
+    EXPECT_EQ(0, IsExistingNamedObject(1, 5)) << "ERROR_ACCESS_DENIED left over, with a handle";
+    EXPECT_EQ(0, IsExistingNamedObject(0, 6)) << "another failure (an object of another kind: ERROR_INVALID_HANDLE)";
 }
 
 } // namespace
