@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 
 #include "TestMachine.h"
@@ -16,6 +17,34 @@ std::string ToolExePath()
     if (const char* exe = std::getenv("TOOL_EXE_UNDER_TEST"))
         return *exe == '/' ? machine::WindowsPathOf(exe) : std::string(exe);
     return machine::WindowsPathOf(TOOL_PROGRAM_EXE);
+}
+
+namespace {
+
+bool FirstLineIsEnabled(const std::string& unixPath)
+{
+    std::ifstream in("Z:" + unixPath);
+    std::string line;
+    return std::getline(in, line) && line == "enabled";
+}
+
+}  // namespace
+
+bool CanRunI386()
+{
+    const std::string folder = "/proc/sys/fs/binfmt_misc/";
+    if (!FirstLineIsEnabled(folder + "status"))
+        return false;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA(("Z:" + folder + "qemu-i386*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool enabled = false;
+    do
+        enabled = enabled || FirstLineIsEnabled(folder + fd.cFileName);
+    while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+    return enabled;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -106,21 +135,31 @@ void ToolProcess::Kill()
     m_pi = {};
 }
 
+namespace {
+
+struct WindowQuery {
+    DWORD pid;
+    const char* caption;
+    std::vector<HWND> found;
+};
+
+// A function of its own, not a lambda: on x86 the callback must be __stdcall.
+BOOL CALLBACK CollectWindow(HWND h, LPARAM lParam)
+{
+    WindowQuery* q = reinterpret_cast<WindowQuery*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(h, &owner);
+    if (owner == q->pid && (q->caption == nullptr || WindowText(h) == q->caption))
+        q->found.push_back(h);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopLevelWindows(DWORD pid, const char* caption)
 {
-    struct Query {
-        DWORD pid;
-        const char* caption;
-        std::vector<HWND> found;
-    } query{ pid, caption, {} };
-    ::EnumWindows([](HWND h, LPARAM lParam) -> BOOL {
-        Query* q = reinterpret_cast<Query*>(lParam);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(h, &owner);
-        if (owner == q->pid && (q->caption == nullptr || WindowText(h) == q->caption))
-            q->found.push_back(h);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&query));
+    WindowQuery query{ pid, caption, {} };
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 

@@ -32,6 +32,11 @@ using expected::kExternalStatus;
 // signed release and the DLL-planting twin this way.
 std::string ToolExePath();
 
+// Whether 32-bit programs run here: the kernel runs no 32-bit ELF program, so 32-bit Wine runs
+// only where binfmt_misc hands i386 programs to qemu. A test that needs them is skipped, never
+// passed, without.
+bool CanRunI386();
+
 class ToolProcess {
 public:
     ToolProcess() = default;

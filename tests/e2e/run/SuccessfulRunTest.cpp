@@ -9,39 +9,12 @@
 // the planting script picks the program's lines out of Wine's trace by it.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "E2eTest.h"
 #include "SuccessfulRun.h"
 
 namespace {
-
-bool FirstLineIsEnabled(const std::string& unixPath)
-{
-    std::ifstream in("Z:" + unixPath);
-    std::string line;
-    return std::getline(in, line) && line == "enabled";
-}
-
-// The kernel runs no 32-bit ELF program here; 32-bit Wine runs only when binfmt_misc hands
-// i386 programs to qemu.
-bool CanRunI386()
-{
-    const std::string folder = "/proc/sys/fs/binfmt_misc/";
-    if (!FirstLineIsEnabled(folder + "status"))
-        return false;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA(("Z:" + folder + "qemu-i386*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    bool enabled = false;
-    do
-        enabled = enabled || FirstLineIsEnabled(folder + fd.cFileName);
-    while (::FindNextFileA(h, &fd));
-    ::FindClose(h);
-    return enabled;
-}
 
 TEST(SuccessfulRun, WholeRunRemovesTheShortcutsAndEnds)
 {
