@@ -39,7 +39,7 @@ tools_present() {
   local tool
   for tool in cmake ctest make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ x86_64-w64-mingw32-objdump \
     Xvfb xdotool xwininfo import convert flock iconv clang python3 shellcheck openssl osslsigncode \
-    softhsm2-util pkcs11-tool "$@"; do
+    softhsm2-util pkcs11-tool xorriso osirrox "$@"; do
     command -v "$tool" >/dev/null || return 1
   done
   [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine64-preloader ] &&
