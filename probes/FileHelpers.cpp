@@ -41,7 +41,7 @@ HANDLE OpenFileToDelete(const char* folder, const char* name)
     if (folder == nullptr || name == nullptr || pfnFinalPath == nullptr
         || (nFolder = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, wszPath, kProbePathSize)) == 0
         || ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wszName, kProbePathSize) == 0
-        || ::lstrlenW(wszName) >= kProbePathSize - nFolder)
+        || static_cast<size_t>(::lstrlenW(wszName)) >= kProbePathSize - static_cast<size_t>(nFolder))
         return INVALID_HANDLE_VALUE;
 
     // Where the folder itself lies (a moved profile, a redirected desktop) is the machine's
