@@ -19,7 +19,7 @@ const DWORD kReportDelay = 500;  // ms between the setup program's end and the r
 //
 // 1 when the shortcut was found and deleted; 0 otherwise. At most one file, and only an
 // ordinary file reached without a link on the way.
-int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
+int LookUpOpenAndDelete(const ShortcutLocation& location, CWizardRun* pRun)
 {
     char szPath[kProbePathSize] = {};
     if (!FindShortcut(location, szPath, pRun->m_pfnLookUpFolder, &IsPlainFile))
@@ -35,6 +35,18 @@ int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
     }
     pRun->EndWhileOpen();
     return pRun->m_pfnDeleteOpenedFile(hFile);
+}
+
+// Like the setup program's start, the clean-up is never cut off by the process end, which
+// waits for it (a process that ends while a thread is inside the shell's or the file
+// system's calls can hang on what that thread held), and none begins once the wizard is gone.
+int DeleteShortcut(const ShortcutLocation& location, CWizardRun* pRun)
+{
+    if (!pRun->BeginStart())
+        return 0;
+    const int bDeleted = LookUpOpenAndDelete(location, pRun);
+    pRun->EndStart();
+    return bDeleted;
 }
 
 }  // namespace

@@ -16,7 +16,9 @@
 // redirected desktop it can take the network's time-out) runs after the lock.
 // The setup program's start may take long (a disc spinning up): Close() does not wait for
 // it, only WaitForStart() at the process end does, so that the process never ends inside
-// CreateProcessA, which could leave the new program created but never resumed.
+// CreateProcessA, which could leave the new program created but never resumed. The same holds
+// for the shortcuts' clean-up: the process never ends inside the shell's or the file system's
+// calls, where another thread's end can leave what it held locked for good.
 #ifndef WIZARD_RUN_H
 #define WIZARD_RUN_H
 
@@ -94,11 +96,12 @@ public:
     int BeginWhileOpen();
     void EndWhileOpen();
 
-    // The setup program's start runs between these two. BeginStart gives 0 when the wizard
-    // has closed; otherwise the start is under way until EndStart.
+    // The setup program's start, and each shortcut's clean-up, run between these two.
+    // BeginStart gives 0 when the wizard has closed; otherwise the work is under way until EndStart.
     int BeginStart();
     void EndStart();
-    // Waits for a start under way; nothing starts afterwards. For the process end, after Close.
+    // Waits for a start or a clean-up under way; none begins afterwards. For the process end,
+    // after Close.
     void WaitForStart();
 
     // Called by the dialog when its window goes; waits only for a post, or the decision on a
