@@ -144,19 +144,26 @@ MachineRecord RecordMachine(const std::string& toolPath)
     record.is64Bit = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64
         || info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64 || info.wProcessorArchitecture == 12 /* ARM64 */;
     record.ansiCodePage = ::GetACP();
+    record.integrity = IntegrityLevel();
+    record.toolSha256 = Sha256Of(toolPath);
+    record.trustAsked = VerifyTrust(toolPath, &record.trust);
+    return record;
+}
+
+DWORD IntegrityLevel()
+{
+    DWORD level = 0;
     HANDLE token = nullptr;
     if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
         BYTE buffer[256];
         DWORD size = 0;
         if (::GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof(buffer), &size)) {
             PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-            record.integrity = *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1);
+            level = *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1);
         }
         ::CloseHandle(token);
     }
-    record.toolSha256 = Sha256Of(toolPath);
-    record.trustAsked = VerifyTrust(toolPath, &record.trust);
-    return record;
+    return level;
 }
 
 std::string MachineRecord::Describe(const std::string& toolPath) const

@@ -30,6 +30,8 @@ struct MachineRecord {
     std::string Describe(const std::string& toolPath) const;
 };
 MachineRecord RecordMachine(const std::string& toolPath);
+// This process's integrity level (0x2000 medium, 0x3000 high), or 0 when it cannot be read.
+DWORD IntegrityLevel();
 
 // Every change the runner makes to the machine, written down (and flushed) before it is made,
 // in a file beside the runner. Undo() takes them back in reverse order and removes the file;

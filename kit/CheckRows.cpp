@@ -87,7 +87,7 @@ Row SuccessfulRun(Context& ctx)
     Row row;
     if (NeedsTheDisc(ctx, &row))
         return row;
-    const std::string log = ctx.work + "setup-log.txt";
+    const std::string log = ctx.options.work + "setup-log.txt";
     const std::string problem = InstallToTheEnd(log);
     if (!problem.empty())
         return Fail(problem);
@@ -115,7 +115,9 @@ Row SuccessfulRun(Context& ctx)
     return Pass("Setup.exe started once from " + ctx.disc + ", both shortcuts it left are gone, the wizard closed");
 }
 
-Row DiscLaterAndNoDisc(Context& ctx, bool later)
+namespace {
+
+Row DiscLaterOrNoDisc(Context& ctx, bool later)
 {
     Row row;
     if (NeedsTheDisc(ctx, &row))
@@ -155,7 +157,19 @@ Row DiscLaterAndNoDisc(Context& ctx, bool later)
                       : "with no disc the search ended on the not-found step");
 }
 
-Row SecondStart(Context& ctx)
+}  // namespace
+
+Row DiscLater(Context& ctx)
+{
+    return DiscLaterOrNoDisc(ctx, true);
+}
+
+Row NoDisc(Context& ctx)
+{
+    return DiscLaterOrNoDisc(ctx, false);
+}
+
+Row SecondStart(Context&)
 {
     ToolProcess first;
     HWND wizard = nullptr;
@@ -178,7 +192,6 @@ Row SecondStart(Context& ctx)
     }
     Click(wizard, kEnd);
     first.WaitForExit(Scaled(5000));
-    (void)ctx;
     return front ? Pass("the second copy ended at once and the first copy's wizard came to the front")
                  : Fail("the second copy ended, but the first copy's wizard is not in front");
 }
@@ -187,18 +200,7 @@ Row SecondStart(Context& ctx)
 // 1000 when it does not run at medium integrity.
 int PostAsChild(const std::vector<std::string>& args)
 {
-    HANDLE token = nullptr;
-    DWORD level = 0;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        BYTE buffer[256];
-        DWORD size = 0;
-        if (::GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof(buffer), &size)) {
-            PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-            level = *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1);
-        }
-        ::CloseHandle(token);
-    }
-    if (level != SECURITY_MANDATORY_MEDIUM_RID || args.size() != 3)
+    if (IntegrityLevel() != SECURITY_MANDATORY_MEDIUM_RID || args.size() != 3)
         return 1000;
     HWND target = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(args[0], nullptr, 16)));
     if (::PostMessageA(target, std::stoul(args[1], nullptr, 16), std::stoul(args[2]), 0))
@@ -317,22 +319,23 @@ bool MakeJunction(const std::string& link, const std::string& target)
 
 }  // namespace
 
-Row JunctionedStartMenu(Context& ctx, Journal& journal)
+Row JunctionedStartMenu(Context& ctx)
 {
+    Journal& journal = *ctx.pJournal;
     Row row;
     if (OnlyWindowsDecides(ctx, &row, "it cannot make NTFS junctions") || NeedsTheDisc(ctx, &row))
         return row;
     const std::string folder = CommonProgramsShortcutFolder();
     if (folder.empty() || ::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
         return NotDecided("the start-menu folder " + folder + " exists already");
-    const std::string target = ctx.work + "junction-target";
+    const std::string target = ctx.options.work + "junction-target";
     const std::string victim = target + "\\" + expected::kProgramsShortcutName;
     if (!journal.MakeFolder(target) || !journal.MakeFile(victim))
         return NotDecided("the junction's target folder could not be made");
     journal.WillRemove(folder);
     if (!MakeJunction(folder, target))
         return NotDecided("no junction could be made at " + folder + " (error " + std::to_string(::GetLastError()) + ")");
-    const std::string problem = InstallToTheEnd(ctx.work + "junction-log.txt");
+    const std::string problem = InstallToTheEnd(ctx.options.work + "junction-log.txt");
     const bool kept = ::GetFileAttributesA(victim.c_str()) != INVALID_FILE_ATTRIBUTES;
     ::RemoveDirectoryA(folder.c_str());
     if (!problem.empty())
@@ -362,8 +365,9 @@ bool WritePlantedDll(const std::string& path)
 
 }  // namespace
 
-Row PlantedDlls(Context& ctx, Journal& journal)
+Row PlantedDlls(Context& ctx)
 {
+    Journal& journal = *ctx.pJournal;
     Row row;
     if (OnlyWindowsDecides(ctx, &row, "its loader searches for DLLs otherwise and has no KnownDLLs"))
         return row;
@@ -371,7 +375,7 @@ Row PlantedDlls(Context& ctx, Journal& journal)
     // classic planted ones.
     static const char* const kNames[] = { "version", "uxtheme", "dwmapi", "cryptbase", "cryptsp", "riched20",
                                           "profapi", "userenv", "propsys", "msimg32", "winmm", "comctl32" };
-    const std::string folder = ctx.work + "downloads";
+    const std::string folder = ctx.options.work + "downloads";
     const std::string copy = folder + "\\" + expected::kProgramFileName;
     if (!journal.MakeFolder(folder))
         return NotDecided("the folder " + folder + " could not be made");

@@ -36,16 +36,16 @@ struct Context {
     std::string disc;  // the drive that holds the disc, or ""
     std::string discProblem;
     DWORD attachMs = 0;
-    std::string work;  // the runner's folder for its own files
+    Journal* pJournal = nullptr;  // every change a row makes to the machine
 };
 
 Row SuccessfulRun(Context& ctx);
-// later: the disc attached while the search runs; else no disc at all.
-Row DiscLaterAndNoDisc(Context& ctx, bool later);
+Row DiscLater(Context& ctx);  // the disc attached while the search runs
+Row NoDisc(Context& ctx);
 Row SecondStart(Context& ctx);
 Row MessageFilter(Context& ctx);
-Row JunctionedStartMenu(Context& ctx, Journal& journal);
-Row PlantedDlls(Context& ctx, Journal& journal);
+Row JunctionedStartMenu(Context& ctx);
+Row PlantedDlls(Context& ctx);
 Row ThirtyTwoBitGate(Context& ctx);
 Row ElevationPrompt(Context& ctx);
 

@@ -73,7 +73,7 @@ int Run(const Options& options)
 
     Context ctx;
     ctx.options = options;
-    ctx.work = options.work;
+    ctx.pJournal = &journal;
     ctx.machine = RecordMachine(options.tool);
     std::string report = "Nor-vik check kit report\n" + ctx.machine.Describe(options.tool);
 
@@ -111,25 +111,25 @@ int Run(const Options& options)
 
         struct Scenario {
             const char* name;
-            Row (*run)(Context&, Journal&);
+            Row (*run)(Context&);
         } const scenarios[] = {
-            { "successful run from the disc", [](Context& c, Journal&) { return SuccessfulRun(c); } },
-            { "disc attached after the search began", [](Context& c, Journal&) { return DiscLaterAndNoDisc(c, true); } },
-            { "no disc", [](Context& c, Journal&) { return DiscLaterAndNoDisc(c, false); } },
-            { "second start brings the first to the front", [](Context& c, Journal&) { return SecondStart(c); } },
-            { "WM_APP+102 from medium integrity, and only it", [](Context& c, Journal&) { return MessageFilter(c); } },
+            { "successful run from the disc", &SuccessfulRun },
+            { "disc attached after the search began", &DiscLater },
+            { "no disc", &NoDisc },
+            { "second start brings the first to the front", &SecondStart },
+            { "WM_APP+102 from medium integrity, and only it", &MessageFilter },
             { "junction in place of the start-menu folder", &JunctionedStartMenu },
             { "DLLs planted beside the program", &PlantedDlls },
-            { "refusal on 32-bit Windows", [](Context& c, Journal&) { return ThirtyTwoBitGate(c); } },
-            { "publisher in the elevation prompt", [](Context& c, Journal&) { return ElevationPrompt(c); } },
+            { "refusal on 32-bit Windows", &ThirtyTwoBitGate },
+            { "publisher in the elevation prompt", &ElevationPrompt },
         };
         // The stand-in's logs go with the rest.
-        journal.WillRemove(ctx.work + "setup-log.txt");
-        journal.WillRemove(ctx.work + "junction-log.txt");
+        journal.WillRemove(options.work + "setup-log.txt");
+        journal.WillRemove(options.work + "junction-log.txt");
         int counts[3] = {};
         for (const Scenario& scenario : scenarios) {
             std::cout << "check: " << scenario.name << "..." << std::flush;
-            const Row row = scenario.run(ctx, journal);
+            const Row row = scenario.run(ctx);
             ++counts[static_cast<int>(row.verdict)];
             char line[64];
             std::snprintf(line, sizeof(line), "%-12s", Word(row.verdict));
