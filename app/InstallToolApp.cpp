@@ -3,7 +3,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/DllSearch.h"
-#include "probes/PlatformRules.h"
+#include "rules/PlatformRules.h"
 #include "wizard/InstallWizardDialog.h"
 
 namespace {

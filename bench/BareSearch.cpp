@@ -22,7 +22,7 @@
 
 #include "afxwin.h"
 #include "wizard/WizardRun.h"
-#include "wizard/WorkerRules.h"
+#include "rules/WorkerRules.h"
 
 namespace {
 

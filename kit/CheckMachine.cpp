@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "Expectations.h"
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 namespace check {
 

@@ -4,7 +4,7 @@
 
 #include <shlobj.h>
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 int IsPlainFile(const char* path)
 {

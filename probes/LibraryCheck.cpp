@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "probes/FileHelpers.h"
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 namespace {
 

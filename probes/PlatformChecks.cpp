@@ -5,7 +5,7 @@
 #endif
 #include <windows.h>
 
-#include "probes/PlatformRules.h"
+#include "rules/PlatformRules.h"
 
 #if defined(__i386__)
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA must keep its i686 size");

@@ -1,4 +1,4 @@
-// The wizard dialog: its steps, their transitions, and the menu-exit mutex.
+// The wizard dialog: its handlers carry out the flow table's rows; the menu-exit mutex.
 #include "wizard/InstallWizardDialog.h"
 
 #include <cstdlib>
@@ -6,7 +6,8 @@
 
 #include "probes/LibraryCheck.h"
 #include "probes/PlatformChecks.h"
-#include "probes/PlatformRules.h"
+#include "rules/PlatformRules.h"
+#include "rules/WizardFlow.h"
 #include "wizard/Workers.h"
 
 namespace {
@@ -159,22 +160,19 @@ BOOL CInstallWizardDialog::ResetRunState()
 }
 
 // Next on Welcome. Another program may hold the mutex already, even one whose mutex we may
-// not open; the wizard then goes on without holding it.
-void CInstallWizardDialog::CreateMenuExitMutex()
+// not open; the wizard then goes on without holding it. FALSE when it could not be created.
+BOOL CInstallWizardDialog::CreateMenuExitMutex()
 {
     HANDLE hMutex = ::CreateMutexA(nullptr, FALSE, kMenuExitMutexName);
     if (IsExistingNamedObject(hMutex != nullptr, ::GetLastError())) {
         if (hMutex != nullptr)
             ::CloseHandle(hMutex);
-        GoTo(InsertDisc);
-        return;
+        return TRUE;
     }
-    if (hMutex == nullptr) {
-        GoTo(FatalError);
-        return;
-    }
+    if (hMutex == nullptr)
+        return FALSE;
     m_hMenuExitMutex = hMutex;
-    GoTo(InsertDisc);
+    return TRUE;
 }
 
 void CInstallWizardDialog::ReleaseMenuExitMutex()
@@ -212,59 +210,48 @@ BOOL CInstallWizardDialog::StartInstaller()
     return m_pRun != nullptr && m_pRun->StartWorker(InstallerThreadProc, FALSE);
 }
 
-void CInstallWizardDialog::OnOK()
+// Carries out the flow table's row for the event on the current step.
+void CInstallWizardDialog::Carry(WizardEvent event)
 {
-    // Next never ends the dialog, so neither does Enter.
-    switch (m_nState) {
-    case Welcome:
-        CreateMenuExitMutex();
-        break;
+    const WizardTransition* pRow = FindWizardTransition(m_nState, event);
+    int nNext = pRow->nNext;
+    if (pRow->actions & ActReleaseMutex)
+        ReleaseMenuExitMutex();
+    if (pRow->actions & ActDisableNext)
+        m_btnNext.EnableWindow(FALSE);
+    if ((pRow->actions & ActHoldMutex) && !CreateMenuExitMutex())
+        nNext = FatalError;
     // A worker that cannot start ends the program: the quit message ends the modal loop,
     // and nothing is shown.
-    case InsertDisc:
-        if (!StartDiscSearch()) {
-            ::PostQuitMessage(0);
-            return;
-        }
-        GoTo(SearchingDisc);
-        break;
-    case ReadyToInstall:
-        m_btnNext.EnableWindow(FALSE);
-        if (!StartInstaller()) {
-            ::PostQuitMessage(0);
-            return;
-        }
-        GoTo(FollowInstaller);
-        break;
-    default:
-        break;
+    if (((pRow->actions & ActStartSearch) && !StartDiscSearch()) ||
+        ((pRow->actions & ActStartInstaller) && !StartInstaller())) {
+        ::PostQuitMessage(0);
+        return;
     }
+    if ((pRow->actions & ActCancelSearch) && m_pRun != nullptr)
+        m_pRun->m_bCancel = 1;
+    if (nNext != kSameStep)
+        GoTo(nNext);
+    if (pRow->actions & ActForeground)
+        SetForegroundWindow();
+    if (pRow->actions & ActEndDialog)
+        EndWizard();
+}
+
+// Next never ends the dialog, so neither does Enter.
+void CInstallWizardDialog::OnOK()
+{
+    Carry(EventNext);
 }
 
 void CInstallWizardDialog::OnCancel()
 {
-    // During the search End only asks it to stop; its report moves the wizard on.
-    if (m_nState == SearchingDisc) {
-        m_pRun->m_bCancel = 1;
-        return;
-    }
-    EndWizard();
+    Carry(EventEnd);
 }
 
 void CInstallWizardDialog::OnBack()
 {
-    switch (m_nState) {
-    case InsertDisc:
-        ReleaseMenuExitMutex();
-        GoTo(Welcome);
-        break;
-    case DiscNotFound:
-    case ReadyToInstall:
-        GoTo(InsertDisc);  // the mutex stays held; the next search empties the path
-        break;
-    default:
-        break;
-    }
+    Carry(EventBack);
 }
 
 void CInstallWizardDialog::OnRadio1()
@@ -274,31 +261,19 @@ void CInstallWizardDialog::OnRadio1()
 
 LRESULT CInstallWizardDialog::OnDiscSearchDone(WPARAM wParam, LPARAM /*lParam*/)
 {
-    GoTo(wParam != 0 ? ReadyToInstall : DiscNotFound);
-    SetForegroundWindow();
+    Carry(wParam != 0 ? EventDiscFound : EventDiscMissing);
     return 1;
 }
 
 LRESULT CInstallWizardDialog::OnInstallDone(WPARAM wParam, LPARAM /*lParam*/)
 {
-    ReleaseMenuExitMutex();
-    if (wParam == 0) {
-        GoTo(InstallFailed);
-        SetForegroundWindow();
-    } else {
-        EndWizard();
-    }
+    Carry(wParam != 0 ? EventSetupRan : EventSetupNotStarted);
     return 1;
 }
 
 LRESULT CInstallWizardDialog::OnExternalStatus(WPARAM wParam, LPARAM /*lParam*/)
 {
-    if (wParam != 0)
-        GoTo(FollowInstaller);
-    else if (m_nState == FatalError)
-        GoTo(FatalError);
-    else
-        GoTo(ExternalHold);  // no row: the screen keeps what it shows
+    Carry(wParam != 0 ? EventExternalFollow : EventExternalHold);
     return 1;
 }
 

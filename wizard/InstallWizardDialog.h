@@ -2,15 +2,17 @@
 //
 // The program's one working window: a modal dialog that shows one step of the add-on
 // installation at a time. The step changes only on the user-interface thread, in answer to
-// Back, Next and End and to three private messages; after every change ShowState applies
-// the fixed presentation table to the controls. Two worker threads, started by Next, search
+// Back, Next and End and to three private messages, each handler carrying out its row of the
+// flow table (rules/WizardFlow.h); after every change ShowState applies the fixed
+// presentation table to the controls. Two worker threads, started by Next, search
 // the CD-ROM drives and run the setup program; they report by posting a message.
 #ifndef INSTALL_WIZARD_DIALOG_H
 #define INSTALL_WIZARD_DIALOG_H
 
 #include "afxwin.h"
 #include "resources/resource.h"
-#include "wizard/WizardPresentation.h"
+#include "rules/WizardFlow.h"
+#include "rules/WizardPresentation.h"
 #include "wizard/WizardRun.h"
 
 class CInstallWizardDialog : public CDialog {
@@ -53,8 +55,9 @@ private:
     afx_msg LRESULT OnInstallDone(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnExternalStatus(WPARAM wParam, LPARAM lParam);
 
+    void Carry(WizardEvent event);
     void GoTo(int nState);
-    void CreateMenuExitMutex();
+    BOOL CreateMenuExitMutex();
     void ReleaseMenuExitMutex();
     void EndWizard();
 

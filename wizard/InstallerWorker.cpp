@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "probes/FileHelpers.h"
-#include "probes/PathRules.h"
-#include "wizard/WorkerRules.h"
+#include "rules/PathRules.h"
+#include "rules/WorkerRules.h"
 
 namespace {
 

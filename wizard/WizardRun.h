@@ -29,7 +29,7 @@
 
 #include "afxwin.h"
 #include "probes/FileHelpers.h"
-#include "wizard/WorkerRules.h"
+#include "rules/WorkerRules.h"
 
 // Results of the workers, and the status that other programs may send. lParam is unused.
 #define WM_DISC_SEARCH_DONE (WM_APP + 100)  // wParam 1: setup program found

@@ -5,8 +5,8 @@
 // major version (4), bHaveNativeInfo (4), architecture (2).
 #include "FuzzSupport.h"
 
-#include "probes/PathRules.h"
-#include "probes/PlatformRules.h"
+#include "rules/PathRules.h"
+#include "rules/PlatformRules.h"
 
 namespace {
 

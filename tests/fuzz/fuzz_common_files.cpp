@@ -10,7 +10,7 @@
 // The destination starts filled with the fill byte.
 #include "FuzzSupport.h"
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 namespace {
 

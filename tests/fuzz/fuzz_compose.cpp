@@ -11,7 +11,7 @@
 // reach lengths around 1024. The destination starts filled with the fill byte.
 #include "FuzzSupport.h"
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -10,7 +10,7 @@
 // Past the bytes the array holds one NUL, then the tail byte up to its end.
 #include "FuzzSupport.h"
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -13,7 +13,7 @@
 // that fills the whole array would leave it.
 #include "FuzzSupport.h"
 
-#include "wizard/WorkerRules.h"
+#include "rules/WorkerRules.h"
 
 namespace {
 

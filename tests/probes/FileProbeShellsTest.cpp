@@ -10,7 +10,7 @@
 #include "ProbeEnvironment.h"
 #include "probes/FileHelpers.h"
 #include "probes/LibraryCheck.h"
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 #include "probes/PlatformChecks.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "ProbeEnvironment.h"
 #include "probes/FileHelpers.h"
 #include "probes/LibraryCheck.h"
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 namespace {
 

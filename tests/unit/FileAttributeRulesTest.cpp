@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "resources/resource.h"
 #include "wizard/InstallWizardDialog.h"
-#include "wizard/WizardPresentation.h"
+#include "rules/WizardPresentation.h"
 #include "wizard/WizardRun.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 namespace {
 

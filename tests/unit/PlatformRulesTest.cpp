@@ -2,7 +2,7 @@
 // report.
 #include <gtest/gtest.h>
 
-#include "probes/PlatformRules.h"
+#include "rules/PlatformRules.h"
 
 namespace {
 

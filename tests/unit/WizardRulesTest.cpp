@@ -1,5 +1,5 @@
-// The wizard's pure rules: the presentation table, the setup program's path on a disc, and
-// where the setup program's shortcuts are looked for.
+// The wizard's pure rules: the presentation table, the flow table, the setup program's path
+// on a disc, and where the setup program's shortcuts are looked for.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "wizard/WizardPresentation.h"
-#include "wizard/WorkerRules.h"
+#include "rules/WizardFlow.h"
+#include "rules/WizardPresentation.h"
+#include "rules/WorkerRules.h"
 
 namespace {
 
@@ -74,6 +75,66 @@ TEST(WizardPresentation, TextsAreShiftJis)
     // The bullet lines of the disc request start with an ideographic space.
     const char* insert = FindWizardPresentation(InsertDisc)->pszMain;
     EXPECT_NE(std::strstr(insert, "\n\x81\x40\x81\x45"), nullptr) << "\\n, ideographic space, bullet";
+}
+
+// --- Flow table ---------------------------------------------------------------------------
+
+// Every (step, event) pair: the actions and the step that follows, as the handlers are
+// described. A column a step, in this order; "same" leaves step and screen as they are.
+const int kSteps[] = { LibraryMissing, Welcome, InsertDisc, SearchingDisc, DiscNotFound,
+                       ReadyToInstall, InstallFailed, FollowInstaller, ExternalHold, FatalError };
+struct Cell {
+    unsigned actions;
+    int nNext;
+};
+const Cell same = { 0, kSameStep }, end = { ActEndDialog, kSameStep };
+struct FlowRow {
+    WizardEvent event;
+    Cell cells[10];
+};
+const FlowRow kFlow[] = {
+    { EventNext, { same, { ActHoldMutex, InsertDisc }, { ActStartSearch, SearchingDisc }, same, same,
+                   { ActDisableNext | ActStartInstaller, FollowInstaller }, same, same, same, same } },
+    { EventBack, { same, same, { ActReleaseMutex, Welcome }, same, { 0, InsertDisc }, { 0, InsertDisc },
+                   same, same, same, same } },
+    { EventEnd, { end, end, end, { ActCancelSearch, kSameStep }, end, end, end, end, end, end } },
+};
+// The messages act on every step alike, but for one.
+struct MessageRow {
+    WizardEvent event;
+    Cell cell;
+};
+const MessageRow kMessages[] = {
+    { EventDiscFound, { ActForeground, ReadyToInstall } },
+    { EventDiscMissing, { ActForeground, DiscNotFound } },
+    { EventSetupRan, { ActReleaseMutex | ActEndDialog, kSameStep } },
+    { EventSetupNotStarted, { ActReleaseMutex | ActForeground, InstallFailed } },
+    { EventExternalFollow, { 0, FollowInstaller } },
+    { EventExternalHold, { 0, ExternalHold } },  // on FatalError: FatalError, presented again
+};
+
+void ExpectRow(int state, WizardEvent event, Cell cell)
+{
+    const WizardTransition* row = FindWizardTransition(state, event);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->actions, cell.actions) << "step " << state << ", event " << event;
+    EXPECT_EQ(row->nNext, cell.nNext) << "step " << state << ", event " << event;
+}
+
+TEST(WizardFlow, EveryStepAndEventHasItsRow)
+{
+    for (const FlowRow& flow : kFlow) {
+        for (int i = 0; i < 10; ++i)
+            ExpectRow(kSteps[i], flow.event, flow.cells[i]);
+    }
+    for (const MessageRow& message : kMessages) {
+        for (int state : kSteps) {
+            const bool fatal = state == FatalError && message.event == EventExternalHold;
+            ExpectRow(state, message.event, fatal ? Cell{ 0, FatalError } : message.cell);
+        }
+    }
+    // A value that is no event does nothing.
+    ExpectRow(Welcome, kWizardEventCount, same);
 }
 
 // --- The setup program on a disc ---------------------------------------------------------

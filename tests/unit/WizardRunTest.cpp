@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "probes/FileHelpers.h"
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 #include "wizard/WizardRun.h"
-#include "wizard/WorkerRules.h"
+#include "rules/WorkerRules.h"
 #include "wizard/Workers.h"
 
 namespace {

@@ -5,36 +5,56 @@
 // Replay: TOOL_STORM_SEED=<seed> (printed at the start and with every failure) and
 // TOOL_STORM_EVENTS=<count>. Worker timing is real, so a replay repeats the events, not
 // every interleaving.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "E2eTest.h"
+#include "rules/WizardFlow.h"
+#include "rules/WizardPresentation.h"
 
 namespace {
 
 // Every step's row (harness/scenario/Steps.h).
 const auto& kRows = kAllRows;
 
-// The screens on which the wizard may hold the menu-exit mutex, and why exactly these. Only
-// Next on Welcome creates it, and then shows InsertDisc. While it is held, every transition
-// either shows one of these five or releases first:
-//   Back on InsertDisc releases, then shows Welcome;
-//   WM_APP+101 releases, then shows InstallFailed or ends the wizard;
-//   WM_APP+100 shows ReadyToInstall or DiscNotFound; WM_APP+102 nonzero shows FollowInstaller;
-//   WM_APP+102 zero keeps the screen (ExternalHold), or shows FatalError again on FatalError,
-//   which is reached only by a failed creation on Welcome, so never while held;
-//   Next and Back move among the five.
-// Nothing creates the mutex on the other screens, so Welcome, InstallFailed, FatalError and
-// LibraryMissing never show while it is held, in any order of spoofed messages. The converse
-// does not hold (WM_APP+102 nonzero shows FollowInstaller from Welcome without the mutex).
-// No worker message creates it either, so a screen read before the mutex stays valid for it.
-const StepRow* const kMayHoldMutex[] = { &kInsertDisc, &kSearchingDisc, &kDiscNotFound, &kReadyToInstall,
-                                         &kFollowInstaller };
+// The screens on which the wizard may hold the menu-exit mutex, from the flow table: where a
+// row that creates it leads, and onwards by rows that do not release it (the hold keeps the
+// screen it found). No worker message creates it, so a screen read before the mutex stays
+// valid for it.
+std::vector<const StepRow*> ScreensThatMayHoldMutex()
+{
+    std::set<int> held;
+    std::deque<int> todo;
+    auto follow = [&](int state, bool creating) {
+        for (int event = 0; event < kWizardEventCount; ++event) {
+            const WizardTransition* row = FindWizardTransition(state, static_cast<WizardEvent>(event));
+            const bool holds = creating ? (row->actions & ActHoldMutex) != 0 : (row->actions & ActReleaseMutex) == 0;
+            if (holds && row->nNext != kSameStep && held.insert(row->nNext).second)
+                todo.push_back(row->nNext);
+        }
+    };
+    for (int state = LibraryMissing; state <= FatalError; ++state)
+        follow(state, true);
+    for (; !todo.empty(); todo.pop_front())
+        follow(todo.front(), false);
+    std::vector<const StepRow*> screens;
+    for (int state : held) {
+        const WizardPresentation* shown = FindWizardPresentation(state);
+        for (const StepRow* row : kRows) {
+            if (shown != nullptr && row->mainText == std::string(shown->pszMain) && row->introText == std::string(shown->pszIntro))
+                screens.push_back(row);
+        }
+    }
+    return screens;
+}
 
 unsigned long long EnvNumber(const char* name, unsigned long long fallback)
 {
@@ -64,26 +84,17 @@ std::string FieldProblems(const WizardView& view)
         out << "main text not in the table (" << view.main.text.size() << " bytes)\n";
     if (!view.intro.text.empty() && view.intro.text != kWelcome.introText)
         out << "intro text not in the table (" << view.intro.text.size() << " bytes)\n";
-    if (view.back.text != kBackCaption)
+    if (view.back.text != expected::kBackCaption)
         out << "Back caption wrong\n";
-    if (view.next.text != kNextCaption)
+    if (view.next.text != expected::kNextCaption)
         out << "Next caption wrong\n";
-    if (view.end.text != kEndCaption && view.end.text != kAbortCaption)
+    if (view.end.text != expected::kEndCaption && view.end.text != expected::kAbortCaption)
         out << "End caption wrong\n";
     if (view.radio.visible)
         out << "radio button visible\n";
-    if (view.caption != kWizardCaption)
+    if (view.caption != expected::kWizardCaption)
         out << "window caption wrong\n";
     return out.str();
-}
-
-bool Contains(const StepRow* const (&rows)[5], const StepRow* row)
-{
-    for (const StepRow* r : rows) {
-        if (r == row)
-            return true;
-    }
-    return false;
 }
 
 // Settle (see WizardSteps.h), but over at once when the wizard goes away, which any event
@@ -286,7 +297,8 @@ public:
         ++m_seen[screen->name];
 
         const bool held = MutexExists(kMenuExitMutex);
-        if (held && !Contains(kMayHoldMutex, screen))
+        static const std::vector<const StepRow*> mayHold = ScreensThatMayHoldMutex();
+        if (held && std::find(mayHold.begin(), mayHold.end(), screen) == mayHold.end())
             return std::string("the menu-exit mutex is held on ") + screen->name;
         // After Next, the Welcome screen turns into InsertDisc only by Next on Welcome, which
         // creates the mutex (no other holder exists here); a worker's result in between leads

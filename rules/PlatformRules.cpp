@@ -1,4 +1,5 @@
-#include "probes/PlatformRules.h"
+// What the running system reports about itself: version, processor, named objects.
+#include "rules/PlatformRules.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 // IsCp932LeadByte, AddTrailingBackslash, DeriveCommonFilesDir, ComposeFolderFile.
 //
 // All paths are NUL-terminated Shift-JIS (code page 932) byte strings.
-#ifndef PROBES_PATHRULES_H
-#define PROBES_PATHRULES_H
+#ifndef RULES_PATH_RULES_H
+#define RULES_PATH_RULES_H
 
 #include <cstddef>
 #include <cstdint>

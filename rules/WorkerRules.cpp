@@ -1,9 +1,9 @@
 // Paths of the setup program and of its shortcuts.
-#include "wizard/WorkerRules.h"
+#include "rules/WorkerRules.h"
 
 #include <cstring>
 
-#include "probes/PathRules.h"
+#include "rules/PathRules.h"
 
 const char kDiscFolder[] = "\\Nor-vikライブラリー3";
 const char kSetupProgramName[] = "Setup.exe";

@@ -1,7 +1,7 @@
 // The wizard's steps and what each step shows: one fixed table, no Win32 call, so that the
 // table can be checked on its own.
-#ifndef WIZARD_PRESENTATION_H
-#define WIZARD_PRESENTATION_H
+#ifndef RULES_WIZARD_PRESENTATION_H
+#define RULES_WIZARD_PRESENTATION_H
 
 // The wizard's step. The values are fixed: other programs see the wizard only from outside,
 // but the step numbers are part of how this program has always been described.

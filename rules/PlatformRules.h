@@ -2,8 +2,8 @@
 // the rules build natively for the unit tests and fuzzers.
 //
 // Functions: IsSupportedWindowsVersion, IsArchitecture32Bit, IsExistingNamedObject.
-#ifndef PROBES_PLATFORMRULES_H
-#define PROBES_PLATFORMRULES_H
+#ifndef RULES_PLATFORM_RULES_H
+#define RULES_PLATFORM_RULES_H
 
 #include <cstdint>
 

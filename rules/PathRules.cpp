@@ -1,4 +1,5 @@
-#include "probes/PathRules.h"
+// Attribute, path and code-page rules of the environment probes.
+#include "rules/PathRules.h"
 
 #include <cstring>
 

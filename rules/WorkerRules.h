@@ -1,7 +1,7 @@
 // The workers' rules on paths, without Win32 calls: where the setup program lies on a disc,
 // and where its two shortcuts are looked for, in which order.
-#ifndef WIZARD_WORKER_RULES_H
-#define WIZARD_WORKER_RULES_H
+#ifndef RULES_WORKER_RULES_H
+#define RULES_WORKER_RULES_H
 
 #include <cstddef>
 

@@ -1,5 +1,5 @@
 // What each step of the wizard shows.
-#include "wizard/WizardPresentation.h"
+#include "rules/WizardPresentation.h"
 
 const char kBackCaption[] = "戻る";
 const char kNextCaption[] = "次へ";
