@@ -30,14 +30,14 @@
 #include <string>
 #include <vector>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 #include "Measurements.h"
 #include "PeResources.h"
 #include "PeerMeasurements.h"
 #include "ProcessSampler.h"
 #include "Report.h"
-#include "Scenario.h"
-#include "ToolDriver.h"
+#include "scenario/Scenario.h"
+#include "driver/ToolDriver.h"
 #include "WindowWatch.h"
 
 using namespace bench;

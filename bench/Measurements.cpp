@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 #include "ProcessSampler.h"
-#include "Scenario.h"
-#include "SetupRun.h"
-#include "ToolDriver.h"
+#include "scenario/Scenario.h"
+#include "fakesetup/StandIn.h"
+#include "driver/ToolDriver.h"
 #include "WindowWatch.h"
 
 using namespace driver;
@@ -277,7 +277,7 @@ FoundSample MeasureFound(std::string* pError)
 bool MeasureReport(Report report, double* pDelayMs, std::string* pError)
 {
     Machine machine(Machine::DiscInD);
-    const fakesetup::SetupRun setup("bench-report");
+    const fakesetup::StandIn setup("bench-report");
     ToolProcess tool;
     HWND wizard = OpenIdleAt(tool, scenario::kReadyToInstall, setup.Env(), pError);
     if (wizard == nullptr)

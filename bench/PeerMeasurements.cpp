@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 #include "ProcessSampler.h"
-#include "Scenario.h"
-#include "SetupRun.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
+#include "scenario/Scenario.h"
+#include "fakesetup/StandIn.h"
+#include "machine/TestMachine.h"
+#include "driver/ToolDriver.h"
 #include "WindowWatch.h"
 
 using namespace driver;
@@ -98,7 +98,7 @@ bool CheckPeerJob(const std::string& exe, std::string* pError)
     scenario::Machine machine(scenario::Machine::DiscInD);
     ShortcutFiles::Create(ShortcutFiles::CommonDesktop);
     ShortcutFiles::Create(ShortcutFiles::UserPrograms);
-    const fakesetup::SetupRun setup("bench-peer-job");
+    const fakesetup::StandIn setup("bench-peer-job");
     ToolProcess peer;
     HWND window = OpenAtWelcome(peer, exe, setup.Env(), pError);
     if (window == nullptr || !ToDiscPage(window, pError))

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Clock.h"
+#include "machine/Clock.h"
 
 namespace bench {
 

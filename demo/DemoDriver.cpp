@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "Scenario.h"
-#include "SuccessfulRun.h"
+#include "scenario/Scenario.h"
+#include "scenario/Walkthrough.h"
 
 using namespace driver;
 using namespace machine;
@@ -146,7 +146,7 @@ std::string PlaceSetupWindow(HWND wizard, HWND* pSetup)
 // The whole successful run, with a picture of each step on the way.
 void HappyPath()
 {
-    SuccessfulRun run("demo");
+    Walkthrough run("demo");
     run.discWhileSearching = true;
     run.setupWindow = true;
     run.onStep = [](const StepRow& step, HWND wizard) -> std::string {
@@ -226,7 +226,7 @@ int Headless(const char* runFolder)
 int Interactive()
 {
     Machine machine(Machine::DiscInD);
-    fakesetup::SetupRun setup("demo");
+    fakesetup::StandIn setup("demo");
     // Long enough to see the setup program's window.
     const auto options = fakesetup::SetupOptions().LeavesShortcuts().ShowsWindow().RunsFor(4000);
     ToolProcess tool;

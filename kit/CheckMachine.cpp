@@ -12,7 +12,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 #include "rules/PathRules.h"
 
 namespace check {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "Scenario.h"
-#include "SetupRun.h"
+#include "scenario/Scenario.h"
+#include "fakesetup/StandIn.h"
 
 using namespace driver;
 using namespace scenario;
@@ -82,7 +82,7 @@ std::string InstallToTheEnd(const std::string& log)
 
 }  // namespace
 
-Row SuccessfulRun(Context& ctx)
+Row Walkthrough(Context& ctx)
 {
     Row row;
     if (NeedsTheDisc(ctx, &row))

@@ -39,7 +39,7 @@ struct Context {
     Journal* pJournal = nullptr;  // every change a row makes to the machine
 };
 
-Row SuccessfulRun(Context& ctx);
+Row Walkthrough(Context& ctx);
 Row DiscLater(Context& ctx);  // the disc attached while the search runs
 Row NoDisc(Context& ctx);
 Row SecondStart(Context& ctx);

@@ -22,7 +22,7 @@
 
 #include "CheckMachine.h"
 #include "CheckRows.h"
-#include "Expectations.h"
+#include "expected/Expectations.h"
 
 using namespace check;
 
@@ -113,7 +113,7 @@ int Run(const Options& options)
             const char* name;
             Row (*run)(Context&);
         } const scenarios[] = {
-            { "successful run from the disc", &SuccessfulRun },
+            { "successful run from the disc", &Walkthrough },
             { "disc attached after the search began", &DiscLater },
             { "no disc", &NoDisc },
             { "second start brings the first to the front", &SecondStart },

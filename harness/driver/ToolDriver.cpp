@@ -1,12 +1,12 @@
 // Driving the real program from outside.
-#include "ToolDriver.h"
+#include "driver/ToolDriver.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
 
-#include "TestMachine.h"
+#include "machine/TestMachine.h"
 
 using machine::WaitFor;
 

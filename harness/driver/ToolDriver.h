@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 
 namespace driver {
 

@@ -1,5 +1,5 @@
 // Time on the test machine.
-#include "Clock.h"
+#include "machine/Clock.h"
 
 namespace machine {
 

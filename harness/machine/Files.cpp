@@ -1,9 +1,9 @@
 // Files and folders of the test machine, and the Unix host behind it.
-#include "Files.h"
+#include "machine/Files.h"
 
 #include <windows.h>
 
-#include "Clock.h"
+#include "machine/Clock.h"
 
 namespace machine {
 

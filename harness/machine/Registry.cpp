@@ -1,5 +1,5 @@
 // The registry of the test machine.
-#include "Registry.h"
+#include "machine/Registry.h"
 
 namespace machine {
 

@@ -1,11 +1,11 @@
 // The machine the program looks at.
-#include "TestMachine.h"
+#include "machine/TestMachine.h"
 
 #include <shlobj.h>
 
 #include <cstdlib>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 
 namespace machine {
 

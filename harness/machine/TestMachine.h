@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "Clock.h"
-#include "Files.h"
-#include "Registry.h"
+#include "machine/Clock.h"
+#include "machine/Files.h"
+#include "machine/Registry.h"
 
 namespace machine {
 

@@ -1,5 +1,5 @@
 // The machine as presets, and walks through the wizard.
-#include "Scenario.h"
+#include "scenario/Scenario.h"
 
 #include <cstdlib>
 

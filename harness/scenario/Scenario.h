@@ -12,17 +12,19 @@
 #include <memory>
 #include <string>
 
-#include "Expectations.h"
-#include "SetupRun.h"
-#include "Steps.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
+#include "expected/Expectations.h"
+#include "fakesetup/StandIn.h"
+#include "scenario/Steps.h"
+#include "machine/TestMachine.h"
+#include "driver/ToolDriver.h"
 
 namespace scenario {
 
 // A bound of a wait, ms on the x86_64 twin, times TOOL_TIME_SCALE (1 when unset): the one
 // setting for a slow build, such as the i686 release under emulated 32-bit Wine.
 DWORD Scaled(DWORD ms);
+// The same bound given in seconds: Seconds(5) is Scaled(5000).
+inline DWORD Seconds(double s) { return Scaled(static_cast<DWORD>(s * 1000)); }
 
 // The machine the program looks at, as one object: the library (installed, or no
 // registration at all), the CD-ROM drives D and E (emptied; the add-on disc in D when asked),

@@ -1,10 +1,10 @@
 // What each step of the wizard must show, and the comparison with a live wizard.
-#include "Steps.h"
+#include "scenario/Steps.h"
 
 #include <cstdio>
 #include <sstream>
 
-#include "Clock.h"
+#include "machine/Clock.h"
 
 using namespace driver;
 using namespace expected;

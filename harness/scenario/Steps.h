@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "ToolDriver.h"
+#include "driver/ToolDriver.h"
 
 namespace scenario {
 

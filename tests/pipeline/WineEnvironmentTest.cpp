@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 
 namespace {
 

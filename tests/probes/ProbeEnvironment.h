@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
-#include "Expectations.h"
-#include "TestMachine.h"
+#include "expected/Expectations.h"
+#include "machine/TestMachine.h"
 
 namespace probe_env {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Expectations.h"
+#include "expected/Expectations.h"
 #include "PeResources.h"
 #include "resources/resource.h"
 

@@ -5,7 +5,13 @@
 // --gtest_filter=Moments/ClosingAt.EndsCleanly/<index in kMoments>.
 #include <cstdio>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -88,12 +94,12 @@ void SleepUntil(double moment)
         ::Sleep(static_cast<DWORD>(left));
 }
 
-void Close(HWND wizard, How how)
+void Close(WizardPage wizard, How how)
 {
     if (how == How::End)
         Click(wizard, kEnd);
     else
-        wizard_test::Post(wizard, kInstallDone, 1);
+        WizardPage(wizard).Post(kInstallDone, 1);
 }
 
 // Polls every millisecond until the clean-up has removed both shortcuts.
@@ -111,22 +117,21 @@ bool WaitForCleanUp(DWORD ms)
 }
 
 // Minimised, the wizard does not paint its step, so the worker waits its whole paint wait.
-::testing::AssertionResult Minimize(HWND wizard)
+std::string Minimize(WizardPage wizard)
 {
     ::ShowWindowAsync(wizard, SW_MINIMIZE);
-    if (!WaitFor([&] { return ::IsIconic(wizard) != FALSE; }, 3000))
-        return ::testing::AssertionFailure() << "the wizard did not minimise";
-    return wizard_test::Settle(wizard) ? ::testing::AssertionSuccess()
-                                       : ::testing::AssertionFailure() << "the wizard did not settle";
+    if (!WaitFor([&] { return ::IsIconic(wizard) != FALSE; }, Seconds(3)))
+        return "the wizard did not minimise";
+    return wizard.Settle();
 }
 
 // After the tool has gone: whether a setup program that it started ran. One that exists but
 // never runs had its start cut short by the tool's end and would stay suspended for good: a
 // failure, and it is ended.
-bool SetupRan(const SetupRun& run, DWORD toolPid)
+bool SetupRan(const StandIn& run, DWORD toolPid)
 {
     const std::vector<DWORD> started = SetupProcesses(toolPid);
-    if (run.WaitForStart(started.empty() ? 0 : 5000))
+    if (run.WaitForStart(started.empty() ? 0 : Seconds(5)))
         return true;
     for (DWORD pid : started) {
         ADD_FAILURE() << "setup program (pid " << pid << ") exists but never ran: its start was cut short";
@@ -141,25 +146,21 @@ TEST_P(ClosingAt, EndsCleanly)
 {
     const Moment& m = GetParam();
     WatchedProgram watched;
-    Machine machine;
-    SetupRun run(m.name);
-    ToolProcess tool;
+    Session session(Machine::NoDisc, Machine::WithLibrary, m.name);
+    StandIn& run = session.Setup();
+    ToolProcess& tool = session.Tool();
     SetupOptions options = SetupOptions().LeavesShortcuts(kMade[0], kMade[1]);
     // Held by its wait file unless the moment needs it to end on its own.
     const bool held = m.when != When::Pause && m.when != When::SetupLogged && m.when != When::SetupExited;
     options.held = held;
-    const Environment env = run.Env(options);
 
-    HWND wizard = nullptr;
-    if (m.run == Run::Install) {
-        machine.D().InsertAddOnDisc();
-        wizard = OpenAtReadyToInstall(tool, env);
-    } else {
-        wizard = OpenAtInsertDisc(tool, env);  // no disc until DiscFound puts one in
-    }
-    ASSERT_NE(wizard, nullptr);
+    // No disc for a search until DiscFound puts one in.
+    if (m.run == Run::Install)
+        session.TheMachine().D().InsertAddOnDisc();
+    ASSERT_FINE(session.Open(m.run == Run::Install ? kReadyToInstall : kInsertDisc, options));
+    WizardPage wizard = session.Wizard();
     if (m.when == When::Minimized) {
-        ASSERT_TRUE(Minimize(wizard));
+        ASSERT_FINE(Minimize(wizard));
     }
 
     const double next = StartSearch(wizard);  // Next, on either step
@@ -174,7 +175,7 @@ TEST_P(ClosingAt, EndsCleanly)
     case When::SetupRunning:
     case When::SetupReleased:
     case When::SetupExited:
-        ASSERT_TRUE(run.WaitForStart(10000)) << "the setup program did not start; shown: " << ShownText(wizard);
+        ASSERT_TRUE(run.WaitForStart(Seconds(10))) << "the setup program did not start; shown: " << wizard.Text();
         setup = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, run.Pid());
         ASSERT_NE(setup, nullptr);
         if (m.when == When::SetupRunning)
@@ -182,22 +183,22 @@ TEST_P(ClosingAt, EndsCleanly)
         if (m.when == When::SetupReleased)
             run.ReleaseWaitFile();
         if (m.when == When::SetupExited) {
-            ASSERT_EQ(::WaitForSingleObject(setup, 10000), WAIT_OBJECT_0) << "the setup program did not end";
+            ASSERT_EQ(::WaitForSingleObject(setup, Seconds(10)), WAIT_OBJECT_0) << "the setup program did not end";
         }
         break;
     case When::SetupLogged:
-        ASSERT_TRUE(WaitFor([&] { return run.Has("end_ms"); }, 10000)) << "the setup program did not end";
+        ASSERT_TRUE(WaitFor([&] { return run.Has("end_ms"); }, Seconds(10))) << "the setup program did not end";
         break;
     case When::Pause:
         // The stand-in makes the shortcuts at its end; their removal starts the pause.
-        ASSERT_TRUE(run.WaitForKey("created", 10000)) << "the setup program did not run";
-        ASSERT_TRUE(WaitForCleanUp(10000)) << "no clean-up; shown: " << ShownText(wizard);
+        ASSERT_TRUE(run.WaitForKey("created", Seconds(10))) << "the setup program did not run";
+        ASSERT_TRUE(WaitForCleanUp(Seconds(10))) << "no clean-up; shown: " << wizard.Text();
         ::Sleep(m.ms);
         break;
     case When::DiscFound:
         SleepUntil(next + 700);
-        machine.D().InsertAddOnDisc();
-        ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, 5000)) << "shown: " << ShownText(wizard);
+        session.TheMachine().D().InsertAddOnDisc();
+        ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, Seconds(5))) << "shown: " << wizard.Text();
         break;
     }
     // Only the report at the end of the pause may close the wizard before the test does.
@@ -209,31 +210,31 @@ TEST_P(ClosingAt, EndsCleanly)
 
     // End on the search only asks it to stop; once it has stopped, End closes the wizard.
     if (m.run == Run::Search && m.how == How::End && m.when != When::DiscFound) {
-        ASSERT_TRUE(WaitForMainText(wizard, kDiscNotFoundText, 4000) || !::IsWindowVisible(wizard))
-            << "the search did not stop within 4 s of End; shown: " << ShownText(wizard);
+        ASSERT_TRUE(WaitForMainText(wizard, kDiscNotFoundText, Seconds(4)) || !::IsWindowVisible(wizard))
+            << "the search did not stop within 4 s of End; shown: " << wizard.Text();
         Click(wizard, kEnd);
     }
-    const double hidden = WaitUntilHidden(wizard, 5000);
-    ASSERT_NE(hidden, 0.0) << "the wizard did not close; shown: " << ShownText(wizard);
+    const double hidden = WaitUntilHidden(wizard, Seconds(5));
+    ASSERT_NE(hidden, 0.0) << "the wizard did not close; shown: " << wizard.Text();
     DWORD code = 0;
-    ASSERT_TRUE(tool.WaitForExit(10000, &code)) << "the process still runs 10 s after its wizard closed";
+    ASSERT_TRUE(tool.WaitForExit(Seconds(10), &code)) << "the process still runs 10 s after its wizard closed";
     EXPECT_EQ(code, 0u) << "exit code 0x" << std::hex << code;
-    EXPECT_LT(hidden - closed, 6000.0) << "closing took too long";
+    EXPECT_LT(hidden - closed, Seconds(6)) << "closing took too long";
     EXPECT_FALSE(MutexExists(kMenuExitMutex));
 
     // The setup program, wherever the closing caught it, runs to its end.
     run.ReleaseWaitFile();
     if (m.run == Run::Search) {
-        EXPECT_FALSE(run.WaitForStart(500)) << "a search started the setup program";
+        EXPECT_FALSE(run.WaitForStart(Seconds(0.5))) << "a search started the setup program";
     } else if (held && !SetupRan(run, tool.Pid())) {
         // Closed before the worker's paint wait was over: nothing ran.
         EXPECT_TRUE(m.when == When::BehindNext || m.when == When::Minimized) << "the setup program never started";
     } else {
-        EXPECT_TRUE(run.WaitForEnd(10000)) << "the setup program did not run to its end";
+        EXPECT_TRUE(run.WaitForEnd(Seconds(10))) << "the setup program did not run to its end";
         EXPECT_EQ(run.Starts(), 1);
     }
     if (setup != nullptr) {
-        EXPECT_EQ(::WaitForSingleObject(setup, 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(::WaitForSingleObject(setup, Seconds(10)), WAIT_OBJECT_0);
         DWORD setupCode = 1;
         ::GetExitCodeProcess(setup, &setupCode);
         EXPECT_EQ(setupCode, 0u) << "the setup program did not end on its own";
@@ -271,29 +272,29 @@ INSTANTIATE_TEST_SUITE_P(Moments, ClosingAt, ::testing::ValuesIn(kMoments));
 TEST(ClosingAtTheSetupStart, NeverLeavesTheSetupProgramHalfStarted)
 {
     WatchedProgram watched;
-    Machine machine(Machine::DiscInD);
     int delay = 560;  // ms after Next on a minimised wizard: past the 500 sleeps of the paint wait
     int started = 0, attempts = 0;
     for (; attempts < 24 && !HasFailure(); ++attempts) {
         SCOPED_TRACE(testing::Message() << "attempt " << attempts << ", closed " << delay << " ms after Next");
-        SetupRun run("setup-start");
-        ToolProcess tool;
-        HWND wizard = OpenAtReadyToInstall(tool, run.Env(SetupOptions().Held()));
-        ASSERT_NE(wizard, nullptr);
-        ASSERT_TRUE(Minimize(wizard));
+        Session session(Machine::DiscInD, Machine::WithLibrary, "setup-start");
+        StandIn& run = session.Setup();
+        ToolProcess& tool = session.Tool();
+        ASSERT_FINE(session.Open(kReadyToInstall, SetupOptions().Held()));
+        WizardPage wizard = session.Wizard();
+        ASSERT_FINE(Minimize(wizard));
         const double next = StartSearch(wizard);
         while (NowMs() < next + delay) {
             // a busy wait: a sleep would miss the moment by a scheduler tick
         }
-        wizard_test::Post(wizard, kInstallDone, 1);
+        wizard.Post(kInstallDone, 1);
 
         DWORD code = 1;
-        ASSERT_TRUE(tool.WaitForExit(10000, &code));
+        ASSERT_TRUE(tool.WaitForExit(Seconds(10), &code));
         EXPECT_EQ(code, 0u) << "exit code 0x" << std::hex << code;
         run.ReleaseWaitFile();
         if (SetupRan(run, tool.Pid())) {
             ++started;
-            EXPECT_TRUE(run.WaitForEnd(10000)) << "the setup program did not run to its end";
+            EXPECT_TRUE(run.WaitForEnd(Seconds(10))) << "the setup program did not run to its end";
             delay -= 3;
         } else {
             delay += 3;

@@ -16,9 +16,15 @@
 #include <sstream>
 #include <vector>
 
-#include "E2eTest.h"
+#include "E2e.h"
 #include "rules/WizardFlow.h"
 #include "rules/WizardPresentation.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -97,27 +103,6 @@ std::string FieldProblems(const WizardView& view)
     return out.str();
 }
 
-// Settle (see WizardSteps.h), but over at once when the wizard goes away, which any event
-// may bring about: false then, or after ms.
-bool SettleUnlessGone(HWND wizard, DWORD ms = 10000)
-{
-    HWND radio = ::GetDlgItem(wizard, kRadio);
-    auto gone = [&] { return !::IsWindow(wizard) || !::IsWindowVisible(wizard); };
-    auto check = [&] {
-        DWORD_PTR result = 0;
-        ::SendMessageTimeoutA(radio, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
-        return static_cast<WPARAM>(result);
-    };
-    for (int round = 0; round < 2; ++round) {
-        const WPARAM want = check() == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-        if (radio == nullptr || !::PostMessageA(radio, BM_SETCHECK, want, 0))
-            return false;
-        if (!WaitFor([&] { return gone() || check() == want; }, ms) || gone())
-            return false;
-    }
-    return true;
-}
-
 enum Kind {
     kSearchDoneMsg, kInstallDoneMsg, kExternalMsg, kNextButton, kBackButton, kEndButton, kEscKey, kEnterKey,
     kF5Key, kCloseBox, kRepaint, kMinimize, kDisc, kPause, kKindCount
@@ -189,26 +174,20 @@ struct Event {
 
 class Storm {
 public:
-    Storm(unsigned long long seed, const std::vector<std::pair<std::string, std::string>>& env)
-        : m_seed(seed), m_env(env)
+    Storm(unsigned long long seed, Session& session, const SetupOptions& options)
+        : m_seed(seed), m_session(session), m_options(options)
     {
     }
 
     // Starts (or restarts) the program and waits for its first step.
-    ::testing::AssertionResult Start()
+    std::string Start()
     {
-        if (!m_tool.Start(m_env))
-            return ::testing::AssertionFailure() << "the program did not start";
-        m_wizard = m_tool.WaitForWizard(15000);
-        if (m_wizard == nullptr)
-            return ::testing::AssertionFailure() << "no wizard window appeared";
-        ::testing::AssertionResult first = ShowsStep(m_wizard, kWelcome);
-        if (!first)
-            return first;
-        if (MutexExists(kMenuExitMutex))
-            return ::testing::AssertionFailure() << "the menu-exit mutex exists before Next on Welcome";
+        std::string problem = m_session.Open(kWelcome, m_options);
+        m_wizard = m_session.Wizard();
+        if (problem.empty() && MutexExists(kMenuExitMutex))
+            problem = "the menu-exit mutex exists before Next on Welcome";
         m_screen = &kWelcome;
-        return ::testing::AssertionSuccess();
+        return problem;
     }
 
     void Apply(const Event& e, SwitchedDisc& disc)
@@ -223,10 +202,10 @@ public:
             if (e.Sent()) {
                 DWORD_PTR result = 0;
                 if (!::SendMessageTimeoutA(w, message, e.MessageWParam(), static_cast<LPARAM>(e.lParam),
-                                           SMTO_NORMAL, 2000, &result) && ::IsWindow(w) && ::IsWindowVisible(w))
+                                           SMTO_NORMAL, Seconds(2), &result) && ::IsWindow(w) && ::IsWindowVisible(w))
                     m_problem = "a sent private message was not answered within 2 s";
             } else {
-                Post(w, message, e.MessageWParam(), static_cast<LPARAM>(e.lParam));
+                WizardPage(w).Post(message, e.MessageWParam(), static_cast<LPARAM>(e.lParam));
             }
             break;
         }
@@ -241,7 +220,7 @@ public:
         case kEnterKey: PressKey(w, VK_RETURN); break;
         case kF5Key: PressKey(w, VK_F5); break;
         case kCloseBox:
-            for (HWND box : TopLevelWindows(m_tool.Pid(), kVersionBoxCaption))
+            for (HWND box : TopLevelWindows(m_session.Tool().Pid(), kVersionBoxCaption))
                 e.variant & 1 ? Click(box, IDOK) : PressKey(box, VK_ESCAPE);
             break;
         case kRepaint:
@@ -268,9 +247,9 @@ public:
             return m_problem;
         if (!Alive())
             return Restart();
-        if (!Responds(m_wizard, 2000))
+        if (!Responds(m_wizard, Seconds(2)))
             return Alive() ? "no answer to WM_NULL within 2 s" : Restart();
-        if (!SettleUnlessGone(m_wizard))
+        if (!WizardPage(m_wizard).Settle(Seconds(10)).empty())
             return Alive() ? "posted messages not handled within 10 s" : Restart();
 
         // The mutex is read before the screen for the check of its creation, after it for
@@ -280,7 +259,7 @@ public:
         std::string fields = FieldProblems(view);
         // A row of the table as a whole; a worker's result may land between two reads.
         for (int attempt = 0; fields.empty() && Resembles(view) == "no step" && attempt < 3; ++attempt) {
-            if (!SettleUnlessGone(m_wizard))
+            if (!WizardPage(m_wizard).Settle(Seconds(10)).empty())
                 break;
             view = ReadWizard(m_wizard);
             fields = FieldProblems(view);
@@ -316,10 +295,10 @@ public:
     std::string EndWizard()
     {
         for (int i = 0; i < 30 && Alive(); ++i) {
-            for (HWND box : TopLevelWindows(m_tool.Pid(), kVersionBoxCaption))
+            for (HWND box : TopLevelWindows(m_session.Tool().Pid(), kVersionBoxCaption))
                 Click(box, IDOK);
             Click(m_wizard, kEnd);
-            steps::WaitUntilHidden(m_wizard, 1000);
+            WaitUntilHidden(m_wizard, Seconds(1));
         }
         if (Alive())
             return "End did not close the wizard within 30 s";
@@ -330,13 +309,13 @@ public:
     const std::map<std::string, int>& Seen() const { return m_seen; }
 
 private:
-    bool Alive() const { return m_tool.IsRunning() && ::IsWindow(m_wizard) && ::IsWindowVisible(m_wizard); }
+    bool Alive() { return m_session.Tool().IsRunning() && ::IsWindow(m_wizard) && ::IsWindowVisible(m_wizard); }
 
     // The wizard has gone: the process must follow at once, without a crash.
     std::string Ended()
     {
         DWORD code = 0;
-        if (!m_tool.WaitForExit(15000, &code))
+        if (!m_session.Tool().WaitForExit(Seconds(15), &code))
             return "the wizard is gone but the process still runs after 15 s";
         if (code != 0) {
             char text[64];
@@ -354,13 +333,13 @@ private:
         if (!ended.empty())
             return ended;
         ++m_restarts;
-        ::testing::AssertionResult started = Start();
-        return started ? "" : std::string("restart: ") + started.message();
+        const std::string started = Start();
+        return started.empty() ? "" : "restart: " + started;
     }
 
     unsigned long long m_seed;
-    std::vector<std::pair<std::string, std::string>> m_env;
-    ToolProcess m_tool;
+    Session& m_session;
+    SetupOptions m_options;
     HWND m_wizard = nullptr;
     const StepRow* m_screen = nullptr;
     std::string m_problem;
@@ -378,13 +357,13 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
     std::fflush(stdout);
 
     WatchedProgram watched;
-    Machine machine;
-    SwitchedDisc d(machine.D());
+    Session session(Machine::NoDisc, Machine::WithLibrary, "storm");
+    SwitchedDisc d(session.TheMachine().D());
     d.Insert();
-    SetupRun setup("storm");
+    StandIn& setup = session.Setup();
     // The stand-in ends quickly and leaves both shortcuts, so installer runs complete.
-    Storm storm(seed, setup.Env(SetupOptions().LeavesShortcuts().RunsFor(50)));
-    ASSERT_TRUE(storm.Start());
+    Storm storm(seed, session, SetupOptions().LeavesShortcuts().RunsFor(50));
+    ASSERT_FINE(storm.Start());
 
     std::mt19937_64 rng(seed);
     std::deque<std::string> recent;
@@ -410,12 +389,12 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
 
     // Every stand-in started, overlapping or not, runs to its end.
     const int starts = setup.Starts();
-    EXPECT_TRUE(WaitFor([&] { return setup.Count("end_ms") == starts; }, 20000))
+    EXPECT_TRUE(WaitFor([&] { return setup.Count("end_ms") == starts; }, Seconds(20)))
         << "seed " << seed << ": " << starts << " setup runs started, " << setup.Count("end_ms") << " ended";
 
     // A setup program whose start the tool's end cut short would stay suspended for good.
     std::vector<DWORD> left;
-    WaitFor([&] { return (left = SetupProcesses()).empty(); }, 10000);
+    WaitFor([&] { return (left = SetupProcesses()).empty(); }, Seconds(10));
     for (DWORD pid : left) {
         ADD_FAILURE() << "seed " << seed << ": setup program (pid " << pid << ") left that never ran to its end";
         EndProcess(pid);

@@ -1,4 +1,4 @@
-// The whole successful run (harness/scenario/SuccessfulRun.h) against the build that
+// The whole successful run (harness/scenario/Walkthrough.h) against the build that
 // TOOL_EXE_UNDER_TEST names, the twin built beside the tests without it: ctest points it at
 // the twin here, at the i686 release and the signed release in tests/i686, and
 // tests/dllplant/run-plant.sh at the twin in a folder of planted DLLs.
@@ -11,8 +11,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "E2eTest.h"
-#include "SuccessfulRun.h"
+#include "E2e.h"
+#include "scenario/Walkthrough.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -23,7 +29,7 @@ TEST(SuccessfulRun, WholeRunRemovesTheShortcutsAndEnds)
     if (i686 && !CanRunI386())
         GTEST_SKIP() << "i686 run skipped: no enabled qemu-i386 entry in /proc/sys/fs/binfmt_misc";
 
-    SuccessfulRun run("successful-run");
+    Walkthrough run("successful-run");
     run.onStep = [&](const StepRow& step, HWND) -> std::string {
         if (&step != &kWelcome)
             return "";

@@ -3,7 +3,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -22,11 +28,11 @@ TEST(SingleInstance, SecondCopyOpensNothingAndBringsTheFirstToTheFront)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<WizardRun> run;
+        std::unique_ptr<Session> run;
         std::unique_ptr<NameSquatter> squatter;
         if (c.holder == RunningCopy) {
-            run.reset(new WizardRun);
-            ASSERT_TRUE(run->StartOnInsertDisc());
+            run.reset(new Session);
+            ASSERT_FINE(run->Open(kInsertDisc));
             EXPECT_TRUE(MutexExists(kSingleInstanceMutex));
         } else {
             squatter.reset(new NameSquatter(NameSquatter::DeniedMutex, kSingleInstanceMutex));
@@ -48,7 +54,7 @@ TEST(SingleInstance, SecondCopyOpensNothingAndBringsTheFirstToTheFront)
                     shown += seen;
             }
             return second.WaitForExit(0, &code);
-        }, 10000);
+        }, Seconds(10));
         ASSERT_TRUE(ended) << "the second copy still runs; shown: " << shown;
         EXPECT_EQ(shown, "") << "windows of the second copy";
         EXPECT_EQ(code, 0u) << "exit code of the second copy";
@@ -56,7 +62,7 @@ TEST(SingleInstance, SecondCopyOpensNothingAndBringsTheFirstToTheFront)
             continue;
 
         EXPECT_TRUE(WaitForForeground(run->Wizard())) << "foreground is " << ::GetForegroundWindow();
-        EXPECT_TRUE(ShowsStep(run->Wizard(), kInsertDisc)) << "the first copy's step";
+        EXPECT_FINE(run->Wizard().Shows(kInsertDisc)) << "the first copy's step";
         EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the first copy's mutex";
         EXPECT_EQ(TopLevelWindows(run->Tool().Pid(), kWizardCaption).size(), 1u);
     }
@@ -65,10 +71,10 @@ TEST(SingleInstance, SecondCopyOpensNothingAndBringsTheFirstToTheFront)
 // End on the other steps is covered where those steps are tested.
 TEST(Exit, EndEndsTheProcessWithCodeZeroAndItsMutexesGo)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
     DWORD code = 1234;
-    ASSERT_TRUE(run.EndAndExit(&code));
+    ASSERT_FINE(run.EndAndExit(&code));
     EXPECT_EQ(code, 0u);
     EXPECT_FALSE(MutexExists(kSingleInstanceMutex));
     EXPECT_FALSE(MutexExists(kMenuExitMutex));
@@ -76,9 +82,9 @@ TEST(Exit, EndEndsTheProcessWithCodeZeroAndItsMutexesGo)
 
 TEST(WindowLook, FrameWithoutSystemMenuCentredInTheWorkArea)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
+    WizardPage wizard = run.Wizard();
 
     const LONG_PTR style = ::GetWindowLongPtrA(wizard, GWL_STYLE);
     const LONG_PTR exStyle = ::GetWindowLongPtrA(wizard, GWL_EXSTYLE);
@@ -99,8 +105,8 @@ TEST(WindowLook, FrameWithoutSystemMenuCentredInTheWorkArea)
     // The icons the wizard set on itself. Wine answers WM_GETICON sent from another process
     // with NULL even for windows that have an icon, so only Windows can show this.
     DWORD_PTR big = 0, small = 0;
-    ::SendMessageTimeoutA(wizard, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 2000, &big);
-    ::SendMessageTimeoutA(wizard, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 2000, &small);
+    ::SendMessageTimeoutA(wizard, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, Seconds(2), &big);
+    ::SendMessageTimeoutA(wizard, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, Seconds(2), &small);
     if (IsWine() && big == 0 && small == 0) {
         std::printf("note: WM_GETICON across processes is not answered under Wine; icons not checked\n");
     } else {

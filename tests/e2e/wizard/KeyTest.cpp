@@ -8,18 +8,24 @@
 #include <functional>
 #include <vector>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
 // Reaches each step that needs no worker, in one run, and calls check on it.
-void ForEachStepOfOneRun(const std::function<void(WizardRun&, const StepRow&)>& check)
+void ForEachStepOfOneRun(const std::function<void(Session&, const StepRow&)>& check)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
     check(run, kWelcome);
     Click(run.Wizard(), kNext);
-    ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
+    ASSERT_FINE(run.Wizard().Shows(kInsertDisc));
     check(run, kInsertDisc);
     const Hop hops[] = {
         { kDiscSearchDone, 0, &kDiscNotFound },
@@ -28,38 +34,38 @@ void ForEachStepOfOneRun(const std::function<void(WizardRun&, const StepRow&)>& 
         { kInstallDone, 0, &kInstallFailed },
     };
     for (const auto& hop : hops) {
-        Post(run.Wizard(), hop.message, hop.wParam);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), *hop.step));
+        run.Wizard().Post(hop.message, hop.wParam);
+        ASSERT_FINE(run.Wizard().Shows(*hop.step));
         check(run, *hop.step);
     }
 }
 
 // The dead ends reached only from a fresh start.
-void ForEachDeadEndStart(const std::function<void(WizardRun&, const StepRow&)>& check)
+void ForEachDeadEndStart(const std::function<void(Session&, const StepRow&)>& check)
 {
     {
-        WizardRun run(false);
-        ASSERT_TRUE(run.Start(kLibraryMissing));
+        Session run(Machine::NoDisc, Machine::WithoutLibrary);
+        ASSERT_FINE(run.Open(kLibraryMissing));
         check(run, kLibraryMissing);
     }
     {
-        WizardRun run;
-        ASSERT_TRUE(run.StartOnFatalError());
+        Session run;
+        ASSERT_FINE(run.OpenOnFatalError());
         check(run, kFatalError);
     }
 }
 
 TEST(Keys, EscNeverClosesTheWizard)
 {
-    auto check = [](WizardRun& run, const StepRow& step) {
+    auto check = [](Session& run, const StepRow& step) {
         SCOPED_TRACE(step.name);
-        HWND wizard = run.Wizard();
+        WizardPage wizard = run.Wizard();
         PressKey(wizard, VK_ESCAPE);
-        ASSERT_TRUE(Settle(wizard)) << "the wizard is gone or stopped answering after a posted Esc";
-        EXPECT_TRUE(StillShows(wizard, step)) << "after a posted Esc";
+        ASSERT_FINE(wizard.Settle()) << "the wizard is gone or stopped answering after a posted Esc";
+        EXPECT_FINE(wizard.StillShows(step)) << "after a posted Esc";
         ASSERT_TRUE(TypeKey(wizard, VK_ESCAPE)) << "the wizard is not the foreground window";
-        ASSERT_TRUE(Settle(wizard)) << "the wizard is gone or stopped answering after a typed Esc";
-        EXPECT_TRUE(StillShows(wizard, step)) << "after a typed Esc";
+        ASSERT_FINE(wizard.Settle()) << "the wizard is gone or stopped answering after a typed Esc";
+        EXPECT_FINE(wizard.StillShows(step)) << "after a typed Esc";
         EXPECT_TRUE(Responds(wizard));
         EXPECT_TRUE(run.Tool().IsRunning());
     };
@@ -69,18 +75,18 @@ TEST(Keys, EscNeverClosesTheWizard)
 
 TEST(Keys, EnterActsAsNextOnWelcomeAndNeverEndsTheDialog)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
+    WizardPage wizard = run.Wizard();
 
     // On Welcome the focus is on Next, the default button: Enter acts as Next.
     PressKey(wizard, VK_RETURN);
-    EXPECT_TRUE(ShowsStep(wizard, kInsertDisc)) << "posted Enter on Welcome";
+    EXPECT_FINE(wizard.Shows(kInsertDisc)) << "posted Enter on Welcome";
     EXPECT_TRUE(MutexExists(kMenuExitMutex));
     Click(wizard, kBack);
-    ASSERT_TRUE(ShowsStep(wizard, kWelcome));
+    ASSERT_FINE(wizard.Shows(kWelcome));
     ASSERT_TRUE(TypeKey(wizard, VK_RETURN));
-    EXPECT_TRUE(ShowsStep(wizard, kInsertDisc)) << "typed Enter on Welcome";
+    EXPECT_FINE(wizard.Shows(kInsertDisc)) << "typed Enter on Welcome";
 
     // Where Next is disabled, Enter does nothing at all, whichever button has the focus.
     const Hop steps[] = {
@@ -90,12 +96,12 @@ TEST(Keys, EnterActsAsNextOnWelcomeAndNeverEndsTheDialog)
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.step->name);
-        Post(wizard, s.message, s.wParam);
-        ASSERT_TRUE(ShowsStep(wizard, *s.step));
+        wizard.Post(s.message, s.wParam);
+        ASSERT_FINE(wizard.Shows(*s.step));
         PressKey(wizard, VK_RETURN);
         ASSERT_TRUE(TypeKey(wizard, VK_RETURN));
-        ASSERT_TRUE(Settle(wizard)) << "the wizard is gone after Enter";
-        EXPECT_TRUE(StillShows(wizard, *s.step));
+        ASSERT_FINE(wizard.Settle()) << "the wizard is gone after Enter";
+        EXPECT_FINE(wizard.StillShows(*s.step));
         EXPECT_TRUE(run.Tool().IsRunning());
     }
 }
@@ -104,9 +110,9 @@ TEST(Keys, EnterActsAsNextOnWelcomeAndNeverEndsTheDialog)
 // close the box, and F5 then opens it again.
 TEST(Keys, F5OpensOneVersionBoxOwnedByTheWizard)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
+    WizardPage wizard = run.Wizard();
     const struct {
         UINT message;
         WPARAM wParam;
@@ -120,11 +126,11 @@ TEST(Keys, F5OpensOneVersionBoxOwnedByTheWizard)
     for (const auto& s : steps) {
         SCOPED_TRACE(s.step->name);
         if (s.message != 0)
-            Post(wizard, s.message, s.wParam);
-        ASSERT_TRUE(ShowsStep(wizard, *s.step));
+            wizard.Post(s.message, s.wParam);
+        ASSERT_FINE(wizard.Shows(*s.step));
 
         PressKey(wizard, VK_F5);
-        HWND box = run.Tool().WaitForWindow(kVersionBoxCaption, 5000);
+        HWND box = run.Tool().WaitForWindow(kVersionBoxCaption, Seconds(5));
         ASSERT_NE(box, nullptr) << "no version box after F5";
         EXPECT_EQ(::GetWindow(box, GW_OWNER), wizard) << "owner of the version box";
         EXPECT_FALSE(::IsWindowEnabled(wizard)) << "the wizard stays enabled under the box";
@@ -138,40 +144,40 @@ TEST(Keys, F5OpensOneVersionBoxOwnedByTheWizard)
 
         // F5 inside the box opens no second one.
         PressKey(box, VK_F5);
-        ASSERT_TRUE(Settle(wizard));
+        ASSERT_FINE(wizard.Settle());
         EXPECT_EQ(TopLevelWindows(run.Tool().Pid(), kVersionBoxCaption).size(), 1u);
 
         if (s.closeWithOk)
             Click(box, IDOK);
         else
             PressKey(box, VK_ESCAPE);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 5000))
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, Seconds(5)))
             << "the box did not close on " << (s.closeWithOk ? "OK" : "Esc");
-        EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(wizard) != FALSE; }, 5000));
-        EXPECT_TRUE(ShowsStep(wizard, *s.step)) << "F5 changed the step";
+        EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(wizard) != FALSE; }, Seconds(5)));
+        EXPECT_FINE(wizard.Shows(*s.step)) << "F5 changed the step";
     }
 }
 
 TEST(Keys, F5TypedOpensTheBoxAndTheWizardKeepsWorkingUnderIt)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
+    WizardPage wizard = run.Wizard();
     ASSERT_TRUE(TypeKey(wizard, VK_F5));
-    HWND box = run.Tool().WaitForWindow(kVersionBoxCaption, 5000);
+    HWND box = run.Tool().WaitForWindow(kVersionBoxCaption, Seconds(5));
     ASSERT_NE(box, nullptr) << "no version box after a typed F5";
     ASSERT_TRUE(TypeKey(box, VK_F5));
-    ASSERT_TRUE(Settle(wizard));
+    ASSERT_FINE(wizard.Settle());
     EXPECT_EQ(TopLevelWindows(run.Tool().Pid(), kVersionBoxCaption).size(), 1u);
 
     // Messages reach the wizard while the box is open. (Focus is not checked: the box has it.
     // The search result brings the wizard to the front and takes the keyboard from the box,
     // so the box is closed with its button.)
-    Post(wizard, kDiscSearchDone, 0);
-    EXPECT_TRUE(WaitForMainText(wizard, kDiscNotFound.mainText, 5000));
+    wizard.Post(kDiscSearchDone, 0);
+    EXPECT_TRUE(WaitForMainText(wizard, kDiscNotFound.mainText, Seconds(5)));
     EXPECT_TRUE(::IsWindow(box));
     Click(box, IDOK);
-    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 5000)) << "OK did not close the box";
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, Seconds(5))) << "OK did not close the box";
     EXPECT_TRUE(run.Tool().IsRunning());
 }
 
@@ -182,17 +188,17 @@ TEST(Keys, F5TypedOpensTheBoxAndTheWizardKeepsWorkingUnderIt)
 TEST(Keys, HelpShowsNothing)
 {
     const UINT kHelpCommand = 0xE146;  // ID_HELP
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
+    WizardPage wizard = run.Wizard();
     std::vector<HWND> before = VisibleTopLevelWindows();
     std::sort(before.begin(), before.end());
 
     PressKey(wizard, VK_F1);
     ASSERT_TRUE(TypeKey(wizard, VK_F1));
-    Post(wizard, WM_HELP, 0, 0);
+    wizard.Post(WM_HELP, 0, 0);
     PostCommand(wizard, kHelpCommand);
-    ASSERT_TRUE(Settle(wizard));
+    ASSERT_FINE(wizard.Settle());
 
     std::vector<HWND> added;
     WaitFor([&] {
@@ -201,10 +207,10 @@ TEST(Keys, HelpShowsNothing)
         added.clear();
         std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(added));
         return !added.empty();
-    }, 1500);
+    }, Seconds(1.5));
     for (HWND h : added)
         ADD_FAILURE() << "new window " << h << " \"" << WindowText(h) << "\"";
-    EXPECT_TRUE(StillShows(wizard, kWelcome));
+    EXPECT_FINE(wizard.StillShows(kWelcome));
     EXPECT_TRUE(Responds(wizard));
 }
 

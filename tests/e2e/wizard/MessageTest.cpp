@@ -4,20 +4,26 @@
 #include <random>
 #include <vector>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
 // Walks a chain of messages; each hop starts on the step that the previous one showed.
-void Walk(HWND wizard, const StepRow& first, const std::vector<Hop>& hops)
+void Walk(WizardPage wizard, const StepRow& first, const std::vector<Hop>& hops)
 {
     const StepRow* current = &first;
     for (const Hop& hop : hops) {
         SCOPED_TRACE(testing::Message() << "on " << current->name << ": message WM_APP+" << hop.message - WM_APP
                                         << " wParam " << hop.wParam);
-        Post(wizard, hop.message, hop.wParam);
-        ASSERT_TRUE(Settle(wizard));
-        ASSERT_TRUE(ShowsStep(wizard, *hop.step));
+        wizard.Post(hop.message, hop.wParam);
+        ASSERT_FINE(wizard.Settle());
+        ASSERT_FINE(wizard.Shows(*hop.step));
         current = hop.step;
     }
 }
@@ -26,8 +32,8 @@ TEST(PrivateMessages, ActOnWhateverStepIsShown)
 {
     {
         SCOPED_TRACE("from Welcome");
-        WizardRun run;
-        ASSERT_TRUE(run.Start(kWelcome));
+        Session run;
+        ASSERT_FINE(run.Open(kWelcome));
         Walk(run.Wizard(), kWelcome, {
             { kDiscSearchDone, 1, &kReadyToInstall },
             { kDiscSearchDone, 1, &kReadyToInstall },
@@ -48,7 +54,7 @@ TEST(PrivateMessages, ActOnWhateverStepIsShown)
         });
         // A spoofed result still leads on as usual: Back from it to InsertDisc.
         Click(run.Wizard(), kBack);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
+        ASSERT_FINE(run.Wizard().Shows(kInsertDisc));
         Walk(run.Wizard(), kInsertDisc, { { kExternalStatus, 1, &kFollowInstaller } });
     }
     // The dead ends that only a fresh start reaches.
@@ -59,14 +65,14 @@ TEST(PrivateMessages, ActOnWhateverStepIsShown)
     };
     for (const Hop& hop : firstHops) {
         SCOPED_TRACE("from LibraryMissing");
-        WizardRun run(false);
-        ASSERT_TRUE(run.Start(kLibraryMissing));
+        Session run(Machine::NoDisc, Machine::WithoutLibrary);
+        ASSERT_FINE(run.Open(kLibraryMissing));
         Walk(run.Wizard(), kLibraryMissing, { hop });
     }
     {
         SCOPED_TRACE("from FatalError");
-        WizardRun run;
-        ASSERT_TRUE(run.StartOnFatalError());
+        Session run;
+        ASSERT_FINE(run.OpenOnFatalError());
         Walk(run.Wizard(), kFatalError, { { kDiscSearchDone, 1, &kReadyToInstall } });
     }
 }
@@ -112,9 +118,9 @@ TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
     const size_t nMessages = sizeof(messages) / sizeof(messages[0]);
     std::vector<int> uses(nMessages, 0);
 
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
+    WizardPage wizard = run.Wizard();
     const StepRow* step = &kInsertDisc;
     for (int i = 0; i < 60; ++i) {
         const size_t pick = random() % nMessages;
@@ -130,32 +136,32 @@ TEST(PrivateMessages, RandomParametersNeverCrashTheWizardAndLParamIsIgnored)
                                         << static_cast<uint64_t>(lParam));
         if (messages[pick].sent) {
             DWORD_PTR result = 0;
-            ASSERT_TRUE(::SendMessageTimeoutA(wizard, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+            ASSERT_TRUE(::SendMessageTimeoutA(wizard, message, wParam, lParam, SMTO_ABORTIFHUNG, Seconds(5), &result))
                 << "the wizard did not answer";
         } else {
-            Post(wizard, message, wParam, lParam);
+            wizard.Post(message, wParam, lParam);
         }
-        ASSERT_TRUE(Settle(wizard)) << "the wizard stopped answering";
+        ASSERT_FINE(wizard.Settle()) << "the wizard stopped answering";
         step = Expected(step, message, wParam);
-        ASSERT_TRUE(StillShows(wizard, *step));
+        ASSERT_FINE(wizard.StillShows(*step));
         ASSERT_TRUE(Responds(wizard));
     }
     for (size_t k = 0; k < nMessages; ++k)
         EXPECT_GT(uses[k], 0) << "message 0x" << std::hex << messages[k].message << " never tried; pick another seed";
 
     // After all of that the wizard still works: a search starts and reports, End closes.
-    Post(wizard, kDiscSearchDone, 0);
-    ASSERT_TRUE(ShowsStep(wizard, kDiscNotFound));
+    wizard.Post(kDiscSearchDone, 0);
+    ASSERT_FINE(wizard.Shows(kDiscNotFound));
     Click(wizard, kBack);
-    ASSERT_TRUE(ShowsStep(wizard, kInsertDisc));
+    ASSERT_FINE(wizard.Shows(kInsertDisc));
     Click(wizard, kNext);
-    ASSERT_TRUE(ShowsStep(wizard, kSearchingDisc)) << "no search started";
+    ASSERT_FINE(wizard.Shows(kSearchingDisc)) << "no search started";
     Click(wizard, kEnd);  // Abort: the search stops and reports
-    ASSERT_TRUE(ShowsStep(wizard, kDiscNotFound)) << "the stopped search did not report";
+    ASSERT_FINE(wizard.Shows(kDiscNotFound)) << "the stopped search did not report";
     ASSERT_TRUE(Responds(wizard));
-    Post(wizard, kInstallDone, nonzero(), static_cast<LPARAM>(random()));
+    wizard.Post(kInstallDone, nonzero(), static_cast<LPARAM>(random()));
     DWORD code = 1234;
-    EXPECT_TRUE(run.Tool().WaitForExit(5000, &code)) << "install done with nonzero wParam";
+    EXPECT_TRUE(run.Tool().WaitForExit(Seconds(5), &code)) << "install done with nonzero wParam";
     EXPECT_EQ(code, 0u);
 }
 

@@ -3,7 +3,13 @@
 #include <memory>
 #include <vector>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -17,12 +23,12 @@ struct Action {
 Action ClickOn(int id) { return { Action::ClickButton, static_cast<UINT>(id), 0 }; }
 Action Message(UINT message, WPARAM wParam) { return { Action::PostMessage, message, wParam }; }
 
-void Apply(HWND wizard, const Action& action)
+void Apply(WizardPage wizard, const Action& action)
 {
     if (action.kind == Action::ClickButton)
         Click(wizard, static_cast<int>(action.what));
     else
-        Post(wizard, action.what, action.wParam);
+        wizard.Post(action.what, action.wParam);
 }
 
 TEST(Presentation, EveryStepReachedFromWelcomeShowsItsRow)
@@ -56,13 +62,13 @@ TEST(Presentation, EveryStepReachedFromWelcomeShowsItsRow)
         if (c.squat == ADeniedMutex) {
             ASSERT_TRUE(squatter->DeniesOthers()) << "the mutex's access list is not enforced here";
         }
-        WizardRun run;
-        ASSERT_TRUE(run.Start(kWelcome));
+        Session run;
+        ASSERT_FINE(run.Open(kWelcome));
         for (const Action& action : c.actions) {
             Apply(run.Wizard(), action);
-            ASSERT_TRUE(Settle(run.Wizard()));
+            ASSERT_FINE(run.Wizard().Settle());
         }
-        EXPECT_TRUE(ShowsStep(run.Wizard(), *c.expected));
+        EXPECT_FINE(run.Wizard().Shows(*c.expected));
     }
 }
 
@@ -70,30 +76,30 @@ TEST(Presentation, EveryStepReachedFromWelcomeShowsItsRow)
 // would go on for about 10 s unless stopped.
 TEST(Presentation, SearchingShowsAbortWhichStopsTheSearchWithoutClosing)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
+    WizardPage wizard = run.Wizard();
     Click(wizard, kNext);
-    ASSERT_TRUE(ShowsStep(wizard, kSearchingDisc));
+    ASSERT_FINE(wizard.Shows(kSearchingDisc));
     EXPECT_TRUE(MutexExists(kMenuExitMutex));
 
     // Esc must not act as End either: End would stop the search within one 500 ms pass.
     PressKey(wizard, VK_ESCAPE);
-    ASSERT_TRUE(Settle(wizard));
-    EXPECT_FALSE(WaitForMainText(wizard, kDiscNotFound.mainText, 1500)) << "Esc stopped the search";
-    EXPECT_TRUE(StillShows(wizard, kSearchingDisc));
+    ASSERT_FINE(wizard.Settle());
+    EXPECT_FALSE(WaitForMainText(wizard, kDiscNotFound.mainText, Seconds(1.5))) << "Esc stopped the search";
+    EXPECT_FINE(wizard.StillShows(kSearchingDisc));
 
     // End ("中止") asks the search to stop; the wizard stays open and reports nothing found
     // well before the uninterrupted search of about 10 s would have ended.
     const double endPressed = NowMs();
     Click(wizard, kEnd);
-    EXPECT_TRUE(ShowsStep(wizard, kDiscNotFound, 4000));
-    EXPECT_LT(NowMs() - endPressed, 4000.0) << "ms from End to DiscNotFound";
+    EXPECT_FINE(wizard.Shows(kDiscNotFound, Seconds(4)));
+    EXPECT_LT(NowMs() - endPressed, Seconds(4)) << "ms from End to DiscNotFound";
     EXPECT_TRUE(run.Tool().IsRunning());
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the search's end keeps the mutex";
 
     Click(wizard, kBack);
-    EXPECT_TRUE(ShowsStep(wizard, kInsertDisc));
+    EXPECT_FINE(wizard.Shows(kInsertDisc));
     EXPECT_TRUE(MutexExists(kMenuExitMutex));
 }
 

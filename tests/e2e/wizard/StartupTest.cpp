@@ -4,7 +4,13 @@
 #include <cstring>
 #include <fstream>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -25,12 +31,12 @@ TEST(Startup, OpensOnWelcomeOnlyWhenTheWholeLibraryIsInstalled)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WizardRun run(c.library != Library::Unregistered);
+        Session run(Machine::NoDisc, c.library != Library::Unregistered ? Machine::WithLibrary : Machine::WithoutLibrary);
         if (c.library == Library::WithoutConfig)
-            run.Library()->RemoveConfig();
+            run.TheMachine().Library()->RemoveConfig();
         if (c.library == Library::WithoutDriver)
-            run.Library()->RemoveDriver();
-        ASSERT_TRUE(run.Start(*c.firstStep));
+            run.TheMachine().Library()->RemoveDriver();
+        ASSERT_FINE(run.Open(*c.firstStep));
         EXPECT_TRUE(MutexExists(kSingleInstanceMutex));
         EXPECT_FALSE(MutexExists(kMenuExitMutex)) << "nothing holds the menu-exit mutex before Next";
     }
@@ -50,14 +56,14 @@ TEST(Startup, LetsExactlyTheExternalStatusThroughTheIntegrityFilter)
     ASSERT_TRUE(StartUnixCommand(L"Z:\\bin\\sh -c \"WINEDEBUG=fixme+msg exec $WINE64 '" + exe + L"' 2>'"
                                  + unixLog + L"'\""));
     HWND wizard = nullptr;
-    WaitFor([&] { return (wizard = ::FindWindowA(nullptr, kWizardCaption)) != nullptr; }, 10000);
+    WaitFor([&] { return (wizard = ::FindWindowA(nullptr, kWizardCaption)) != nullptr; }, Seconds(10));
     ASSERT_NE(wizard, nullptr) << "the program did not open its wizard";
     DWORD pid = 0;
     ::GetWindowThreadProcessId(wizard, &pid);
     HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
     ASSERT_NE(process, nullptr);
     Click(wizard, kEnd);
-    const bool ended = ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    const bool ended = ::WaitForSingleObject(process, Seconds(10)) == WAIT_OBJECT_0;
     if (!ended)
         ::TerminateProcess(process, 1);
     ::CloseHandle(process);

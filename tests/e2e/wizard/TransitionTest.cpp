@@ -1,15 +1,21 @@
 // The wiring of the flow table: each handler and each action seen once in the real program.
 // Which step and event lead where is the table's unit test; here, what only Win32 decides
 // (the mutex's name, the foreground, the screen kept on hold, the dialog's end).
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
 // Sets a static's text from outside, to see whether a later message presents the step anew.
-void OverwriteText(HWND wizard, int id, const char* text)
+void OverwriteText(WizardPage wizard, int id, const char* text)
 {
     ::SendMessageTimeoutA(::GetDlgItem(wizard, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
-                          SMTO_ABORTIFHUNG, 2000, nullptr);
+                          SMTO_ABORTIFHUNG, Seconds(2), nullptr);
 }
 
 const char kForeignText[] = "written from outside";
@@ -17,43 +23,43 @@ const char kForeignText[] = "written from outside";
 TEST(MenuExitMutex, HeldFromNextOnWelcomeUntilBack)
 {
     ASSERT_FALSE(MutexExists(kMenuExitMutex)) << "left over from elsewhere";
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
     EXPECT_FALSE(MutexExists(kMenuExitMutex)) << "on Welcome";
     // Twice: Back must really let go, so that the second Next creates the mutex anew.
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE(round);
         Click(run.Wizard(), kNext);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
+        ASSERT_FINE(run.Wizard().Shows(kInsertDisc));
         EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "on InsertDisc";
         Click(run.Wizard(), kBack);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), kWelcome));
+        ASSERT_FINE(run.Wizard().Shows(kWelcome));
         EXPECT_FALSE(MutexExists(kMenuExitMutex)) << "after Back on InsertDisc";
     }
 }
 
 TEST(MenuExitMutex, AlreadyHeldElsewhereTheWizardGoesOnHoldingNothing)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
 
     // While InsertDisc shows, the name must vanish with our handle: the wizard closed its own.
     HANDLE ours = ::CreateMutexA(nullptr, FALSE, kMenuExitMutex);
     ASSERT_NE(ours, nullptr);
     Click(run.Wizard(), kNext);
-    ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
+    ASSERT_FINE(run.Wizard().Shows(kInsertDisc));
     ::CloseHandle(ours);
     EXPECT_FALSE(MutexExists(kMenuExitMutex)) << "the wizard kept a handle on InsertDisc";
     Click(run.Wizard(), kBack);
-    ASSERT_TRUE(ShowsStep(run.Wizard(), kWelcome));
+    ASSERT_FINE(run.Wizard().Shows(kWelcome));
 
     // Back with someone else's mutex: theirs survives, and the wizard holds nothing after it.
     ours = ::CreateMutexA(nullptr, FALSE, kMenuExitMutex);
     ASSERT_NE(ours, nullptr);
     Click(run.Wizard(), kNext);
-    ASSERT_TRUE(ShowsStep(run.Wizard(), kInsertDisc));
+    ASSERT_FINE(run.Wizard().Shows(kInsertDisc));
     Click(run.Wizard(), kBack);
-    ASSERT_TRUE(ShowsStep(run.Wizard(), kWelcome));
+    ASSERT_FINE(run.Wizard().Shows(kWelcome));
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the other holder's mutex after Back";
     ::CloseHandle(ours);
     EXPECT_FALSE(MutexExists(kMenuExitMutex)) << "the wizard holds a handle after Back";
@@ -63,20 +69,20 @@ TEST(InstallDone, SuccessClosesTheWizardFailureShowsInstallFailed)
 {
     {
         SCOPED_TRACE("wParam 1");
-        WizardRun run;
-        ASSERT_TRUE(run.StartOnInsertDisc());
-        Post(run.Wizard(), kInstallDone, 1);
+        Session run;
+        ASSERT_FINE(run.Open(kInsertDisc));
+        run.Wizard().Post(kInstallDone, 1);
         DWORD code = 1234;
-        ASSERT_TRUE(run.Tool().WaitForExit(5000, &code)) << "the wizard did not close";
+        ASSERT_TRUE(run.Tool().WaitForExit(Seconds(5), &code)) << "the wizard did not close";
         EXPECT_EQ(code, 0u) << "exit code";
         EXPECT_FALSE(MutexExists(kMenuExitMutex));
     }
     {
         SCOPED_TRACE("wParam 0");
-        WizardRun run;
-        ASSERT_TRUE(run.StartOnInsertDisc());
-        Post(run.Wizard(), kInstallDone, 0);
-        ASSERT_TRUE(ShowsStep(run.Wizard(), kInstallFailed));
+        Session run;
+        ASSERT_FINE(run.Open(kInsertDisc));
+        run.Wizard().Post(kInstallDone, 0);
+        ASSERT_FINE(run.Wizard().Shows(kInstallFailed));
         EXPECT_FALSE(MutexExists(kMenuExitMutex)) << "released while the wizard still runs";
         EXPECT_TRUE(run.Tool().IsRunning());
     }
@@ -90,76 +96,76 @@ TEST(InstallDone, ResultsBringTheWizardToTheFront)
         { kDiscSearchDone, 1, &kReadyToInstall },
         { kInstallDone, 0, &kInstallFailed },
     };
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
     ForegroundDecoy decoy;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step->name);
         ASSERT_TRUE(decoy.TakeForeground());
-        Post(run.Wizard(), c.message, c.wParam);
+        run.Wizard().Post(c.message, c.wParam);
         EXPECT_TRUE(WaitForForeground(run.Wizard())) << "foreground is " << ::GetForegroundWindow();
-        EXPECT_TRUE(ShowsStep(run.Wizard(), *c.step));
+        EXPECT_FINE(run.Wizard().Shows(*c.step));
     }
 }
 
 // A ReadyToInstall that no search led to has no setup path: the installer cannot start it.
 TEST(InstallDone, NextOnReadyToInstallWithoutAPathEndsInInstallFailed)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
-    Post(run.Wizard(), kDiscSearchDone, 1);
-    ASSERT_TRUE(ShowsStep(run.Wizard(), kReadyToInstall));
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
+    run.Wizard().Post(kDiscSearchDone, 1);
+    ASSERT_FINE(run.Wizard().Shows(kReadyToInstall));
     Click(run.Wizard(), kNext);
-    EXPECT_TRUE(ShowsStep(run.Wizard(), kInstallFailed, 5000));
+    EXPECT_FINE(run.Wizard().Shows(kInstallFailed, Seconds(5)));
     EXPECT_FALSE(MutexExists(kMenuExitMutex));
     EXPECT_TRUE(run.Tool().IsRunning());
 }
 
 TEST(ExternalStatus, ZeroKeepsTheScreenAndOnlyEndActs)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnInsertDisc());
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.Open(kInsertDisc));
+    WizardPage wizard = run.Wizard();
     // Nothing is presented on hold: a text set from outside stays. Next and Back, though
     // still offered, do nothing (their commands, not clicks, which would move the focus).
-    Post(wizard, kExternalStatus, 0);
+    wizard.Post(kExternalStatus, 0);
     OverwriteText(wizard, kMain, kForeignText);
-    Post(wizard, kExternalStatus, 0);
+    wizard.Post(kExternalStatus, 0);
     PostCommand(wizard, kNext);
     PostCommand(wizard, kBack);
-    ASSERT_TRUE(Settle(wizard));
+    ASSERT_FINE(wizard.Settle());
     EXPECT_EQ(ReadControl(wizard, kMain).text, kForeignText);
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "Back released the mutex on hold";
 
     // Another status message ends the hold.
-    Post(wizard, kExternalStatus, 1);
-    EXPECT_TRUE(ShowsStep(wizard, kFollowInstaller));
-    Post(wizard, kExternalStatus, 0);
-    ASSERT_TRUE(Settle(wizard));
+    wizard.Post(kExternalStatus, 1);
+    EXPECT_FINE(wizard.Shows(kFollowInstaller));
+    wizard.Post(kExternalStatus, 0);
+    ASSERT_FINE(wizard.Settle());
     DWORD code = 1234;
-    ASSERT_TRUE(run.EndAndExit(&code)) << "End on hold";
+    ASSERT_FINE(run.EndAndExit(&code)) << "End on hold";
     EXPECT_EQ(code, 0u);
 }
 
 TEST(ExternalStatus, ZeroOnFatalErrorPresentsFatalErrorAgain)
 {
-    WizardRun run;
-    ASSERT_TRUE(run.StartOnFatalError());
-    HWND wizard = run.Wizard();
+    Session run;
+    ASSERT_FINE(run.OpenOnFatalError());
+    WizardPage wizard = run.Wizard();
 
     // Unlike the hold on other steps, FatalError is shown anew: the foreign text goes.
     OverwriteText(wizard, kMain, kForeignText);
-    Post(wizard, kExternalStatus, 0);
-    EXPECT_TRUE(ShowsStep(wizard, kFatalError));
+    wizard.Post(kExternalStatus, 0);
+    EXPECT_FINE(wizard.Shows(kFatalError));
 
     // A dead end like InstallFailed: Next and Back do nothing.
     PostCommand(wizard, kNext);
     PostCommand(wizard, kBack);
-    ASSERT_TRUE(Settle(wizard));
-    EXPECT_TRUE(StillShows(wizard, kFatalError));
+    ASSERT_FINE(wizard.Settle());
+    EXPECT_FINE(wizard.StillShows(kFatalError));
 
     DWORD code = 1234;
-    ASSERT_TRUE(run.EndAndExit(&code));
+    ASSERT_FINE(run.EndAndExit(&code));
     EXPECT_EQ(code, 0u);
 }
 

@@ -2,7 +2,13 @@
 // Wine reports another Windows version per program through its AppDefaults key.
 #include <vector>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -71,9 +77,9 @@ TEST(UnsupportedSystem, OnlyAMessageBoxThenExitCodeZero)
         SCOPED_TRACE(version);
         RegistryValueGuard guard(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + ExeFileName(), "Version");
         guard.SetString(version);
-        WizardRun run;
+        Session run;
         ASSERT_TRUE(run.Tool().Start());
-        HWND box = run.Tool().WaitForWindow(kMessageBoxCaption, 10000);
+        HWND box = run.Tool().WaitForWindow(kMessageBoxCaption, Seconds(10));
         ASSERT_NE(box, nullptr) << "no message box";
         EXPECT_EQ(ClassOf(box), "#32770");
         EXPECT_EQ(run.Tool().WaitForWizard(0), nullptr) << "a wizard is visible";
@@ -101,7 +107,7 @@ TEST(UnsupportedSystem, OnlyAMessageBoxThenExitCodeZero)
         EXPECT_EQ(WindowText(buttons[0]), "OK");
         ASSERT_EQ(icons.size(), 1u) << "icon statics";
         // The exclamation icon, told apart from the other standard icons by its picture.
-        WaitFor([&] { return IconLikeness(icons[0], IDI_EXCLAMATION) > 0.95; }, 2000);
+        WaitFor([&] { return IconLikeness(icons[0], IDI_EXCLAMATION) > 0.95; }, Seconds(2));
         const double exclamation = IconLikeness(icons[0], IDI_EXCLAMATION);
         EXPECT_GT(exclamation, 0.95) << "likeness to the exclamation icon";
         for (LPCSTR other : { IDI_HAND, IDI_ASTERISK, IDI_QUESTION, IDI_APPLICATION })
@@ -109,7 +115,7 @@ TEST(UnsupportedSystem, OnlyAMessageBoxThenExitCodeZero)
 
         Click(box, IDOK);
         DWORD code = 1234;
-        ASSERT_TRUE(run.Tool().WaitForExit(5000, &code)) << "still running after OK";
+        ASSERT_TRUE(run.Tool().WaitForExit(Seconds(5), &code)) << "still running after OK";
         EXPECT_EQ(code, 0u) << "exit code";
     }
 }
@@ -120,8 +126,8 @@ TEST(UnsupportedSystem, VistaStillGetsTheWizard)
 {
     RegistryValueGuard guard(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + ExeFileName(), "Version");
     guard.SetString("vista");
-    WizardRun run;
-    ASSERT_TRUE(run.Start(kWelcome));
+    Session run;
+    ASSERT_FINE(run.Open(kWelcome));
     EXPECT_TRUE(TopLevelWindows(run.Tool().Pid(), kMessageBoxCaption).empty());
 }
 

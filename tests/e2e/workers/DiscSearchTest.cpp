@@ -1,5 +1,11 @@
 // The disc search: which CD-ROM drive and file it finds, how long it looks, and how it stops.
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -15,72 +21,68 @@ void PutLookAlikes(DiscDrive& drive)
 
 // Walks the wizard through a search that must find the disc, runs the found program (Next on
 // ReadyToInstall) and gives the path it was started as.
-std::string PathRunFrom(const char* name)
+std::string PathRunFrom(Session& session)
 {
-    SetupRun run(name);
-    ToolProcess tool;
-    HWND wizard = OpenAtReadyToInstall(tool, run.Env());
-    if (wizard == nullptr)
-        return "(no ReadyToInstall)";
-    Click(wizard, kNext);
-    if (!run.WaitForEnd(10000))
-        return "(the setup program did not run; the wizard shows: " + ShownText(wizard) + ")";
-    EXPECT_TRUE(tool.WaitForExit(10000)) << "the tool did not close after the setup program ended";
-    return run.Value("self");
+    const std::string problem = session.Open(kReadyToInstall);
+    if (!problem.empty())
+        return "(no ReadyToInstall: " + problem + ")";
+    Click(session.Wizard(), kNext);
+    if (!session.Setup().WaitForEnd(Seconds(10)))
+        return "(the setup program did not run; the wizard shows: " + session.Wizard().Text() + ")";
+    EXPECT_TRUE(session.Tool().WaitForExit(Seconds(10))) << "the tool did not close after the setup program ended";
+    return session.Setup().Value("self");
 }
 
 // Walks to InsertDisc and starts the search, which over empty drives still searches ms later.
-void SearchGoesOn(ToolProcess& tool, DWORD ms, HWND* pWizard)
+void SearchGoesOn(Session& session, DWORD ms)
 {
-    HWND wizard = *pWizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
+    ASSERT_FINE(session.Open(kInsertDisc));
+    WizardPage wizard = session.Wizard();
     StartSearch(wizard);
-    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
-    EXPECT_FALSE(WaitFor([&] { return ShownText(wizard) != kSearchingDiscText; }, ms))
-        << "the search ended by itself: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, Seconds(3))) << "shown: " << wizard.Text();
+    EXPECT_FALSE(WaitFor([&] { return wizard.Text() != kSearchingDiscText; }, ms))
+        << "the search ended by itself: " << wizard.Text();
 }
 
 TEST(DiscSearch, ReportsNotFoundOnlyAfterTwentyPassesOverTheDrives)
 {
-    Machine machine;
-    PutLookAlikes(machine.E());
-    ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
+    Session session;
+    PutLookAlikes(session.TheMachine().E());
+    ASSERT_FINE(session.Open(kInsertDisc));
+    WizardPage wizard = session.Wizard();
 
     const double clicked = StartSearch(wizard);
-    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, 3000)) << "shown: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kSearchingDiscText, Seconds(3))) << "shown: " << wizard.Text();
     WizardView searching = ReadWizard(wizard);
     EXPECT_EQ(searching.end.text, kAbortCaption);
     EXPECT_TRUE(searching.end.enabled);
     EXPECT_FALSE(searching.next.enabled);
     EXPECT_FALSE(searching.back.enabled);
 
-    ASSERT_TRUE(WaitForMainText(wizard, kDiscNotFoundText, 25000)) << "shown: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kDiscNotFoundText, Seconds(25))) << "shown: " << wizard.Text();
     const double elapsed = NowMs() - clicked;
     // 20 passes with 500 ms after each: never less than 10 s.
     EXPECT_GE(elapsed, 10000.0) << "reported not found too early";
-    EXPECT_LT(elapsed, 20000.0) << "searched far longer than 20 passes";
+    EXPECT_LT(elapsed, Seconds(20)) << "searched far longer than 20 passes";
 
     WizardView view = ReadWizard(wizard);
     EXPECT_TRUE(view.back.enabled);
     EXPECT_FALSE(view.next.enabled);
     EXPECT_EQ(view.end.text, kEndCaption);
-    EXPECT_TRUE(tool.IsRunning());
+    EXPECT_TRUE(session.Tool().IsRunning());
     EXPECT_TRUE(MutexExists(kMenuExitMutex)) << "the menu-exit mutex is held until an installation reports";
 }
 
 TEST(DiscSearch, FindsADiscAlreadyInTheDriveOnTheFirstPass)
 {
-    Machine machine(Machine::DiscInD);
-    ToolProcess tool;
-    HWND wizard = OpenAtInsertDisc(tool);
-    ASSERT_NE(wizard, nullptr);
+    Session session(Machine::DiscInD);
+    ASSERT_FINE(session.Open(kInsertDisc));
+    WizardPage wizard = session.Wizard();
 
     // How soon it is found is the benchmark's found_latency_ms (under 100 ms): a bound here
     // failed on a loaded machine (673 ms).
     StartSearch(wizard);
-    ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, 5000)) << "shown: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, Seconds(5))) << "shown: " << wizard.Text();
     WizardView view = ReadWizard(wizard);
     EXPECT_TRUE(view.next.enabled);
     EXPECT_TRUE(view.back.enabled);
@@ -89,68 +91,67 @@ TEST(DiscSearch, FindsADiscAlreadyInTheDriveOnTheFirstPass)
 
 TEST(DiscSearch, FindsADiscInsertedWhileItSearches)
 {
-    Machine machine;
-    ToolProcess tool;
-    HWND wizard = nullptr;
+    Session session;
     // Some passes over the empty drives go by first.
-    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(tool, 2000, &wizard));
+    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(session, Seconds(2)));
+    WizardPage wizard = session.Wizard();
 
-    machine.E().InsertAddOnDisc();
+    session.TheMachine().E().InsertAddOnDisc();
     const double inserted = NowMs();
-    ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, 5000)) << "shown: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, Seconds(5))) << "shown: " << wizard.Text();
     // The next pass, at most 500 ms later, sees it.
-    EXPECT_LT(NowMs() - inserted, 1500.0);
+    EXPECT_LT(NowMs() - inserted, Seconds(1.5));
 }
 
 TEST(DiscSearch, TakesDriveDWhenDAndEBothHoldTheDisc)
 {
-    Machine machine(Machine::DiscInD);
-    machine.E().InsertAddOnDisc();
-    EXPECT_EQ(PathRunFrom("both-drives"), machine.D().SetupPath());
+    Session session(Machine::DiscInD, Machine::WithLibrary, "both-drives");
+    session.TheMachine().E().InsertAddOnDisc();
+    EXPECT_EQ(PathRunFrom(session), session.TheMachine().D().SetupPath());
 }
 
 TEST(DiscSearch, PassesOverSetupProgramsOutsideTheAddOnFolderAndFoldersOfThatName)
 {
-    Machine machine;
+    Session session(Machine::NoDisc, Machine::WithLibrary, "look-alikes");
     // Drive D comes first: had any look-alike counted, D's path would be stored.
-    PutLookAlikes(machine.D());
-    machine.E().InsertAddOnDisc();
-    EXPECT_EQ(PathRunFrom("look-alikes"), machine.E().SetupPath());
+    PutLookAlikes(session.TheMachine().D());
+    session.TheMachine().E().InsertAddOnDisc();
+    EXPECT_EQ(PathRunFrom(session), session.TheMachine().E().SetupPath());
 }
 
 TEST(DiscSearch, FindsAReadOnlySetupProgram)
 {
-    Machine machine(Machine::DiscInD);
+    Session session(Machine::DiscInD, Machine::WithLibrary, "read-only");
+    DiscDrive& d = session.TheMachine().D();
     // As on a pressed disc.
-    ::SetFileAttributesA((machine.D().Root() + kDiscFolder + "\\" + kSetupFileName).c_str(), FILE_ATTRIBUTE_READONLY);
-    const DWORD attributes = ::GetFileAttributesA(machine.D().SetupPath().c_str());
+    ::SetFileAttributesA((d.Root() + kDiscFolder + "\\" + kSetupFileName).c_str(), FILE_ATTRIBUTE_READONLY);
+    const DWORD attributes = ::GetFileAttributesA(d.SetupPath().c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << "attributes " << attributes;
-    EXPECT_EQ(PathRunFrom("read-only"), machine.D().SetupPath());
+    EXPECT_EQ(PathRunFrom(session), d.SetupPath());
 }
 
 TEST(DiscSearch, StopRequestEndsTheSearchSoonAndANewSearchCanFollow)
 {
-    Machine machine;
-    ToolProcess tool;
-    HWND wizard = nullptr;
-    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(tool, 1000, &wizard));
+    Session session;
+    ASSERT_NO_FATAL_FAILURE(SearchGoesOn(session, Seconds(1)));
+    WizardPage wizard = session.Wizard();
 
     const double stopped = NowMs();
     Click(wizard, kEnd);
-    ASSERT_TRUE(WaitForMainText(wizard, kDiscNotFoundText, 5000)) << "shown: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kDiscNotFoundText, Seconds(5))) << "shown: " << wizard.Text();
     // Seen at the start of the next pass, at most 500 ms away.
-    EXPECT_LT(NowMs() - stopped, 1500.0);
-    EXPECT_TRUE(tool.IsRunning()) << "the stop request closed the wizard";
+    EXPECT_LT(NowMs() - stopped, Seconds(1.5));
+    EXPECT_TRUE(session.Tool().IsRunning()) << "the stop request closed the wizard";
     EXPECT_TRUE(::IsWindowVisible(wizard));
     EXPECT_TRUE(MutexExists(kMenuExitMutex));
 
     // The stop request belongs to that search only.
-    machine.D().InsertAddOnDisc();
+    session.TheMachine().D().InsertAddOnDisc();
     Click(wizard, kBack);
-    ASSERT_TRUE(WaitForMainText(wizard, kInsertDiscText, 3000)) << "shown: " << ShownText(wizard);
+    ASSERT_TRUE(WaitForMainText(wizard, kInsertDiscText, Seconds(3))) << "shown: " << wizard.Text();
     StartSearch(wizard);
-    EXPECT_TRUE(WaitForMainText(wizard, kReadyToInstallText, 3000)) << "shown: " << ShownText(wizard);
+    EXPECT_TRUE(WaitForMainText(wizard, kReadyToInstallText, Seconds(3))) << "shown: " << wizard.Text();
 }
 
 }  // namespace

@@ -8,7 +8,13 @@
 #include <fstream>
 #include <map>
 
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -67,7 +73,7 @@ std::string MachineState()
 // Ends every copy of the program that a stopped runner left.
 void EndLeftPrograms()
 {
-    while (HWND wizard = ::FindWindowA(nullptr, kWizardCaption)) {
+    while (WizardPage wizard = ::FindWindowA(nullptr, kWizardCaption)) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(wizard, &pid);
         HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);

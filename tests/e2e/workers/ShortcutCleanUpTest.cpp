@@ -1,6 +1,12 @@
 // The clean-up after the setup program: which of the shortcut files it leaves are deleted.
 // The files are laid out before the run; the tool looks at them once the program has ended.
-#include "E2eTest.h"
+#include "E2e.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -29,22 +35,20 @@ void CreateWith(Folder folder, DWORD attributes)
 class ShortcutCleanUp : public ::testing::Test {
 protected:
     // One whole successful run with the stand-in setup program.
-    void RunToTheEnd(const char* name)
+    void RunToTheEnd()
     {
-        SetupRun run(name);
-        ToolProcess tool;
-        HWND wizard = OpenAtReadyToInstall(tool, run.Env());
-        ASSERT_NE(wizard, nullptr);
-        Click(wizard, kNext);
-        ASSERT_TRUE(tool.WaitForExit(10000)) << "expected the wizard to close, shown: " << ShownText(wizard);
-        ASSERT_EQ(run.Starts(), 1) << "the setup program did not run once";
-        ASSERT_TRUE(run.Has("end_ms"));
+        ASSERT_FINE(m_session.Open(kReadyToInstall));
+        Click(m_session.Wizard(), kNext);
+        ASSERT_TRUE(m_session.Tool().WaitForExit(Seconds(10)))
+            << "expected the wizard to close, shown: " << m_session.Wizard().Text();
+        ASSERT_EQ(m_session.Setup().Starts(), 1) << "the setup program did not run once";
+        ASSERT_TRUE(m_session.Setup().Has("end_ms"));
     }
 
     void ExpectDeleted(Folder folder) { EXPECT_FALSE(ShortcutFiles::Exists(folder)) << NameOf(folder) << ": kept"; }
     void ExpectKept(Folder folder) { EXPECT_TRUE(ShortcutFiles::Exists(folder)) << NameOf(folder) << ": deleted"; }
 
-    Machine m_machine{ Machine::DiscInD };
+    Session m_session{ Machine::DiscInD, Machine::WithLibrary, "cleanup" };
 };
 
 TEST_F(ShortcutCleanUp, DeletesOnlyTheAllUsersCopyWhenTheUserHasOneToo)
@@ -52,7 +56,7 @@ TEST_F(ShortcutCleanUp, DeletesOnlyTheAllUsersCopyWhenTheUserHasOneToo)
     for (Folder folder : { ShortcutFiles::CommonDesktop, ShortcutFiles::UserDesktop, ShortcutFiles::CommonPrograms,
                            ShortcutFiles::UserPrograms })
         ShortcutFiles::Create(folder);
-    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("both-copies"));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd());
 
     ExpectDeleted(ShortcutFiles::CommonDesktop);
     ExpectDeleted(ShortcutFiles::CommonPrograms);
@@ -64,7 +68,7 @@ TEST_F(ShortcutCleanUp, DeletesTheUsersCopyWhenThereIsNoAllUsersCopy)
 {
     ShortcutFiles::Create(ShortcutFiles::UserDesktop);
     ShortcutFiles::Create(ShortcutFiles::UserPrograms);
-    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("user-copies"));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd());
 
     ExpectDeleted(ShortcutFiles::UserDesktop);
     ExpectDeleted(ShortcutFiles::UserPrograms);
@@ -78,7 +82,7 @@ TEST_F(ShortcutCleanUp, DeletesHiddenShortcuts)
 {
     ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::CommonDesktop, FILE_ATTRIBUTE_HIDDEN));
     ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::UserPrograms, FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("hidden"));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd());
 
     ExpectDeleted(ShortcutFiles::CommonDesktop);
     ExpectDeleted(ShortcutFiles::UserPrograms);
@@ -93,7 +97,7 @@ TEST_F(ShortcutCleanUp, KeepsSystemFilesAndFoldersOfTheShortcutsName)
     ShortcutFiles::CreateFolderInstead(ShortcutFiles::CommonPrograms);
     ASSERT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonPrograms) & FILE_ATTRIBUTE_DIRECTORY);
     ShortcutFiles::Create(ShortcutFiles::UserPrograms);
-    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("look-alikes"));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd());
 
     ExpectKept(ShortcutFiles::CommonDesktop);
     EXPECT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_SYSTEM);
@@ -110,7 +114,7 @@ TEST_F(ShortcutCleanUp, KeepsAReadOnlyShortcutAndLooksNoFurther)
     ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::CommonDesktop, FILE_ATTRIBUTE_READONLY));
     ShortcutFiles::Create(ShortcutFiles::UserDesktop);
     ASSERT_NO_FATAL_FAILURE(CreateWith(ShortcutFiles::UserPrograms, FILE_ATTRIBUTE_READONLY));
-    ASSERT_NO_FATAL_FAILURE(RunToTheEnd("read-only"));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd());
 
     ExpectKept(ShortcutFiles::CommonDesktop);
     EXPECT_TRUE(ShortcutFiles::Attributes(ShortcutFiles::CommonDesktop) & FILE_ATTRIBUTE_READONLY) << "attribute changed";
@@ -195,7 +199,7 @@ TEST_P(RedirectedCleanUp, OnlyALinkToTheShellFolderIsFollowed)
         break;
     }
     ASSERT_TRUE(ShortcutFiles::Exists(row.folder)) << "the tool would not even find " << shortcut;
-    ASSERT_NO_FATAL_FAILURE(RunToTheEnd(row.name));
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd());
 
     if (row.bDeleted) {
         ExpectDeleted(row.folder);

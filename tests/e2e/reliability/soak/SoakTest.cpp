@@ -4,8 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "E2eTest.h"
-#include "SuccessfulRun.h"
+#include "E2e.h"
+#include "scenario/Walkthrough.h"
+
+using namespace driver;
+using namespace expected;
+using namespace fakesetup;
+using namespace machine;
+using namespace scenario;
 
 namespace {
 
@@ -19,7 +25,7 @@ TEST(Soak, FiftyHappyPathRunsInARow)
     double fastest = 1e9, slowest = 0;
     for (int i = 1; i <= runs; ++i) {
         const double start = NowMs();
-        ASSERT_EQ(SuccessfulRun("soak").Run(), "") << "run " << i << " of " << runs;
+        ASSERT_EQ(Walkthrough("soak").Run(), "") << "run " << i << " of " << runs;
         const double took = NowMs() - start;
         fastest = std::min(fastest, took);
         slowest = std::max(slowest, took);

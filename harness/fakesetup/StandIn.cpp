@@ -1,5 +1,5 @@
 // The other side of the stand-in setup program.
-#include "SetupRun.h"
+#include "fakesetup/StandIn.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -21,7 +21,7 @@ Environment ReadKeyValues(const std::string& path)
     return result;
 }
 
-SetupRun::SetupRun(const char* name)
+StandIn::StandIn(const char* name)
     : m_log(machine::TempFilePath((std::string("fakesetup-") + name + ".log").c_str())),
       m_waitFile(machine::TempFilePath((std::string("fakesetup-") + name + ".go").c_str()))
 {
@@ -29,7 +29,7 @@ SetupRun::SetupRun(const char* name)
     ::DeleteFileA(m_waitFile.c_str());
 }
 
-SetupRun::~SetupRun()
+StandIn::~StandIn()
 {
     // A stand-in still running (a failed test, or one that waits for its file) must not
     // outlive its run: let it end, and end it if it does not.
@@ -79,17 +79,17 @@ Environment SetupEnvironment(const std::string& logPath, const SetupOptions& opt
     return env;
 }
 
-Environment SetupRun::Env(const SetupOptions& options) const
+Environment StandIn::Env(const SetupOptions& options) const
 {
     return SetupEnvironment(m_log, options, m_waitFile);
 }
 
-void SetupRun::ReleaseWaitFile() const
+void StandIn::ReleaseWaitFile() const
 {
     machine::MakeFile(m_waitFile, "");
 }
 
-std::string SetupRun::Value(const char* key) const
+std::string StandIn::Value(const char* key) const
 {
     for (const auto& kv : ReadKeyValues(m_log)) {
         if (kv.first == key)
@@ -98,12 +98,12 @@ std::string SetupRun::Value(const char* key) const
     return "";
 }
 
-bool SetupRun::Has(const char* key) const
+bool StandIn::Has(const char* key) const
 {
     return Count(key) > 0;
 }
 
-std::vector<std::string> SetupRun::Values(const char* key) const
+std::vector<std::string> StandIn::Values(const char* key) const
 {
     std::vector<std::string> values;
     for (const auto& kv : ReadKeyValues(m_log)) {
@@ -113,22 +113,22 @@ std::vector<std::string> SetupRun::Values(const char* key) const
     return values;
 }
 
-int SetupRun::Count(const char* key) const
+int StandIn::Count(const char* key) const
 {
     return static_cast<int>(Values(key).size());
 }
 
-bool SetupRun::WaitForKey(const char* key, DWORD ms) const
+bool StandIn::WaitForKey(const char* key, DWORD ms) const
 {
     return machine::WaitFor([&] { return Has(key); }, ms);
 }
 
-double SetupRun::Number(const char* key) const
+double StandIn::Number(const char* key) const
 {
     return std::atof(Value(key).c_str());
 }
 
-DWORD SetupRun::Pid() const
+DWORD StandIn::Pid() const
 {
     return static_cast<DWORD>(std::strtoul(Value("pid").c_str(), nullptr, 10));
 }

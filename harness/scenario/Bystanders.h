@@ -1,18 +1,68 @@
-// What the reliability tests share beyond the wizard and worker steps: settings for the
-// program under test, the add-on disc switched in and out whole, and the stand-in setup
-// programs that are still alive.
-#ifndef RELIABILITY_STEPS_H
-#define RELIABILITY_STEPS_H
+// The other programs a test plays beside the tool: a window that takes the foreground, an
+// object squatting on a name, the keyboard, settings that watch the program under test, the
+// disc switched in and out whole, and the stand-in setup programs still alive.
+//
+// Classes: ForegroundDecoy, NameSquatter, WatchedProgram, SwitchedDisc.
+#ifndef SCENARIO_BYSTANDERS_H
+#define SCENARIO_BYSTANDERS_H
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
 
-#include "Expectations.h"
-#include "TestMachine.h"
-#include "ToolDriver.h"
+#include "driver/ToolDriver.h"
+#include "expected/Expectations.h"
+#include "machine/TestMachine.h"
+#include "scenario/Scenario.h"
+
+namespace scenario {
+
+// Waits until hWnd is the foreground window, handling this thread's own messages meanwhile
+// (a window of the test process may be the one losing the foreground).
+bool WaitForForeground(HWND hWnd, DWORD ms = Seconds(5));
+
+// A key pressed and released on the keyboard itself (SendInput), so that it takes the whole
+// way of real input through Wine. False, and nothing typed, unless hTarget's top-level window
+// becomes the foreground window within a bounded wait.
+bool TypeKey(HWND hTarget, WORD vk);
+
+// Every visible top-level window of every process.
+std::vector<HWND> VisibleTopLevelWindows();
+
+// Running under Wine (ntdll exports wine_get_version).
+bool IsWine();
+
+// A visible window of the test process that takes the foreground, so that a test can see the
+// wizard take it back.
+class ForegroundDecoy {
+public:
+    ForegroundDecoy();
+    ~ForegroundDecoy();
+    // Makes the decoy the foreground window; false when it did not become it.
+    bool TakeForeground();
+
+private:
+    HWND m_hWnd;
+};
+
+// Another program's object holding a mutex's name (the menu-exit mutex's unless told): an
+// event, so that the wizard cannot create a mutex of that name, or a mutex whose security
+// lets no one else open it (CreateMutexA then fails with access denied).
+class NameSquatter {
+public:
+    enum Kind { Event, DeniedMutex };
+    explicit NameSquatter(Kind kind = Event, const char* name = expected::kMenuExitMutex);
+    ~NameSquatter();
+    bool Held() const { return m_hObject != nullptr; }
+    // Whether creating a mutex of the name now fails with access denied, as it must for a
+    // DeniedMutex (a system that ignores the access list would let it through).
+    bool DeniesOthers() const;
+
+private:
+    HANDLE m_hObject;
+    const char* m_pszName;
+};
 
 // Settings for the program under test, and only it, in force while a WatchedProgram lives:
 // - Heap checking (tail and free checking, parameter validation): a freed block is filled
@@ -73,31 +123,12 @@ private:
 
 // Processes of the stand-in setup program (by its name on the disc) that exist now; with a
 // parent, only those it started.
-inline std::vector<DWORD> SetupProcesses(DWORD parent = 0)
-{
-    std::vector<DWORD> found;
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return found;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
-        if (::lstrcmpiA(entry.szExeFile, expected::kSetupFileName) == 0 && (parent == 0 || entry.th32ParentProcessID == parent))
-            found.push_back(entry.th32ProcessID);
-    }
-    ::CloseHandle(snapshot);
-    return found;
-}
+std::vector<DWORD> SetupProcesses(DWORD parent = 0);
 
 // Ends a stand-in that is left over, so that it holds nothing of the test run (its output
 // pipe, the Wine lock) past the test.
-inline void EndProcess(DWORD pid)
-{
-    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-        ::TerminateProcess(h, 99);
-        ::WaitForSingleObject(h, 5000);
-        ::CloseHandle(h);
-    }
-}
+void EndProcess(DWORD pid);
+
+}  // namespace scenario
 
 #endif

@@ -1,5 +1,5 @@
 // The whole successful run.
-#include "SuccessfulRun.h"
+#include "scenario/Walkthrough.h"
 
 using namespace driver;
 using namespace expected;
@@ -7,25 +7,25 @@ using machine::ShortcutFiles;
 
 namespace scenario {
 
-SuccessfulRun::SuccessfulRun(const char* name) : m_name(name)
+Walkthrough::Walkthrough(const char* name) : m_name(name)
 {
 }
 
-std::string SuccessfulRun::Reached(const StepRow& step, HWND wizard)
+std::string Walkthrough::Reached(const StepRow& step, HWND wizard)
 {
     return onStep ? onStep(step, wizard) : std::string();
 }
 
-std::string SuccessfulRun::Run()
+std::string Walkthrough::Run()
 {
     Machine machine(discWhileSearching ? Machine::NoDisc : Machine::DiscInD);
-    fakesetup::SetupRun setup(m_name.c_str());
+    fakesetup::StandIn setup(m_name.c_str());
     std::string problem = Steps(machine, setup);
     m_tool.Kill();  // a run cut short leaves nothing running
     return problem;
 }
 
-std::string SuccessfulRun::Steps(Machine& machine, const fakesetup::SetupRun& setup)
+std::string Walkthrough::Steps(Machine& machine, const fakesetup::StandIn& setup)
 {
     fakesetup::SetupOptions options = fakesetup::SetupOptions().LeavesShortcuts().Held();
     options.window = setupWindow;

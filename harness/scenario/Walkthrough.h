@@ -4,21 +4,21 @@
 // FollowInstaller while the setup program runs, and the wizard closing by itself with the
 // shortcuts deleted. Every check on the way is made here; Run() says what went wrong.
 //
-// Classes: SuccessfulRun.
-#ifndef SCENARIO_SUCCESSFUL_RUN_H
-#define SCENARIO_SUCCESSFUL_RUN_H
+// Classes: Walkthrough.
+#ifndef SCENARIO_WALKTHROUGH_H
+#define SCENARIO_WALKTHROUGH_H
 
 #include <functional>
 #include <string>
 
-#include "Scenario.h"
+#include "scenario/Scenario.h"
 
 namespace scenario {
 
-class SuccessfulRun {
+class Walkthrough {
 public:
     // name: of the stand-in's log.
-    explicit SuccessfulRun(const char* name);
+    explicit Walkthrough(const char* name);
 
     // Called on each step the run reaches, after its checks: "" to go on, or what went
     // wrong, which ends the run. The demo takes its pictures here.
@@ -36,7 +36,7 @@ public:
     DWORD ExitCode() const { return m_exitCode; }
 
 private:
-    std::string Steps(Machine& machine, const fakesetup::SetupRun& setup);
+    std::string Steps(Machine& machine, const fakesetup::StandIn& setup);
     std::string Reached(const StepRow& step, HWND wizard);
 
     std::string m_name;

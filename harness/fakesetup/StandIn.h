@@ -2,9 +2,9 @@
 // typed options (its environment variables are spelled only here and in FakeSetup.cpp), and
 // the log it writes.
 //
-// Classes: SetupOptions, SetupRun.
-#ifndef FAKESETUP_SETUP_RUN_H
-#define FAKESETUP_SETUP_RUN_H
+// Classes: SetupOptions, StandIn.
+#ifndef FAKESETUP_STAND_IN_H
+#define FAKESETUP_STAND_IN_H
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "TestMachine.h"
+#include "machine/TestMachine.h"
 
 namespace fakesetup {
 
@@ -50,12 +50,12 @@ HWND ShownSetupWindow();
 
 // One run of the stand-in setup program: a fresh log, an optional wait file, and on
 // destruction the stand-in ended if it still runs and both files removed.
-class SetupRun {
+class StandIn {
 public:
-    explicit SetupRun(const char* name);
-    ~SetupRun();
-    SetupRun(const SetupRun&) = delete;
-    SetupRun& operator=(const SetupRun&) = delete;
+    explicit StandIn(const char* name);
+    ~StandIn();
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
 
     // Variables for ToolProcess::Start: this run's log, and the options. A held stand-in
     // keeps running until ReleaseWaitFile().
