@@ -16,8 +16,6 @@
 
 using namespace driver;
 using namespace expected;
-using namespace fakesetup;
-using namespace machine;
 using namespace scenario;
 
 namespace {

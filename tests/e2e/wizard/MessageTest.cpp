@@ -1,5 +1,5 @@
-// The three private messages act on every step alike, from any sender, whatever their
-// parameters.
+// The three private messages from any sender, whatever their parameters (that they act on
+// every step alike is the flow table's unit test).
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -8,74 +8,9 @@
 
 using namespace driver;
 using namespace expected;
-using namespace fakesetup;
-using namespace machine;
 using namespace scenario;
 
 namespace {
-
-// Walks a chain of messages; each hop starts on the step that the previous one showed.
-void Walk(WizardPage wizard, const StepRow& first, const std::vector<Hop>& hops)
-{
-    const StepRow* current = &first;
-    for (const Hop& hop : hops) {
-        SCOPED_TRACE(testing::Message() << "on " << current->name << ": message WM_APP+" << hop.message - WM_APP
-                                        << " wParam " << hop.wParam);
-        wizard.Post(hop.message, hop.wParam);
-        ASSERT_FINE(wizard.Settle());
-        ASSERT_FINE(wizard.Shows(*hop.step));
-        current = hop.step;
-    }
-}
-
-TEST(PrivateMessages, ActOnWhateverStepIsShown)
-{
-    {
-        SCOPED_TRACE("from Welcome");
-        Session run;
-        ASSERT_FINE(run.Open(kWelcome));
-        Walk(run.Wizard(), kWelcome, {
-            { kDiscSearchDone, 1, &kReadyToInstall },
-            { kDiscSearchDone, 1, &kReadyToInstall },
-            { kDiscSearchDone, 0, &kDiscNotFound },
-            { kDiscSearchDone, 0, &kDiscNotFound },
-            { kExternalStatus, 1, &kFollowInstaller },
-            { kExternalStatus, 1, &kFollowInstaller },
-            { kDiscSearchDone, 1, &kReadyToInstall },
-            { kExternalStatus, 1, &kFollowInstaller },
-            { kDiscSearchDone, 0, &kDiscNotFound },
-            { kInstallDone, 0, &kInstallFailed },
-            { kInstallDone, 0, &kInstallFailed },
-            { kDiscSearchDone, 1, &kReadyToInstall },
-            { kInstallDone, 0, &kInstallFailed },
-            { kExternalStatus, 1, &kFollowInstaller },
-            { kInstallDone, 0, &kInstallFailed },
-            { kDiscSearchDone, 0, &kDiscNotFound },
-        });
-        // A spoofed result still leads on as usual: Back from it to InsertDisc.
-        Click(run.Wizard(), kBack);
-        ASSERT_FINE(run.Wizard().Shows(kInsertDisc));
-        Walk(run.Wizard(), kInsertDisc, { { kExternalStatus, 1, &kFollowInstaller } });
-    }
-    // The dead ends that only a fresh start reaches.
-    const Hop firstHops[] = {
-        { kExternalStatus, 1, &kFollowInstaller },
-        { kDiscSearchDone, 0, &kDiscNotFound },
-        { kInstallDone, 0, &kInstallFailed },
-    };
-    for (const Hop& hop : firstHops) {
-        SCOPED_TRACE("from LibraryMissing");
-        Session run(Machine::NoDisc, Machine::WithoutLibrary);
-        ASSERT_FINE(run.Open(kLibraryMissing));
-        Walk(run.Wizard(), kLibraryMissing, { hop });
-    }
-    {
-        SCOPED_TRACE("from FatalError");
-        Session run;
-        ASSERT_FINE(run.OpenOnFatalError());
-        Walk(run.Wizard(), kFatalError, { { kDiscSearchDone, 1, &kReadyToInstall } });
-    }
-}
 
 // A model of the messages' effect: the step that should show after message/wParam on step.
 const StepRow* Expected(const StepRow* step, UINT message, WPARAM wParam)

@@ -9,7 +9,6 @@
 
 using namespace driver;
 using namespace expected;
-using namespace fakesetup;
 using namespace machine;
 using namespace scenario;
 
