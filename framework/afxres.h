@@ -1,4 +1,6 @@
 // Command and control IDs that the framework reserves, usable from resource scripts too.
+//
+// Macros: IDC_STATIC, ID_HELP.
 #ifndef AFXRES_H
 #define AFXRES_H
 

@@ -1,3 +1,4 @@
+// The file system's and the shell's side of the probes: attributes, folders, deletion by handle.
 #include "probes/FileHelpers.h"
 
 #include <cstring>

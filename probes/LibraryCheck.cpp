@@ -1,3 +1,4 @@
+// Whether the 64-bit library is installed: its registry entries and its files.
 #include "probes/LibraryCheck.h"
 
 #include <cstring>

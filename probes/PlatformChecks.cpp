@@ -1,3 +1,4 @@
+// The running system: its version and its processor, asked of Windows.
 #include "probes/PlatformChecks.h"
 
 #ifndef WIN32_LEAN_AND_MEAN

@@ -1,4 +1,6 @@
 // Resource IDs shared by InstallTool.rc and the C++ code that loads the templates.
+//
+// Macros: the IDs of the templates, the icon and the controls.
 #ifndef INSTALLTOOL_RESOURCE_H
 #define INSTALLTOOL_RESOURCE_H
 

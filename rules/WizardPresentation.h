@@ -1,5 +1,7 @@
 // The wizard's steps and what each step shows: one fixed table, no Win32 call, so that the
 // table can be checked on its own.
+//
+// Functions: FindWizardPresentation, WizardPresentationTable.
 #ifndef RULES_WIZARD_PRESENTATION_H
 #define RULES_WIZARD_PRESENTATION_H
 

@@ -1,5 +1,7 @@
 // The workers' rules on paths, without Win32 calls: where the setup program lies on a disc,
 // and where its two shortcuts are looked for, in which order.
+//
+// Functions: ComposeDiscSetupPath, FindShortcut.
 #ifndef RULES_WORKER_RULES_H
 #define RULES_WORKER_RULES_H
 

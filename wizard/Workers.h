@@ -1,6 +1,8 @@
 // The wizard's two worker threads and the installer's operations. A worker receives the
 // run's shared block (CWizardRun) with a reference of its own, which it gives up before it
 // returns; returning ends its thread.
+//
+// Functions: DiscSearchThreadProc, InstallerThreadProc, RunProcessAndWait.
 #ifndef WIZARD_WORKERS_H
 #define WIZARD_WORKERS_H
 

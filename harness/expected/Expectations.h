@@ -5,6 +5,8 @@
 // purpose, so that a wrong text in the program cannot pass for the expected one. The control
 // IDs are the ones the program is built with (resources/resource.h); the resource tests pin
 // those to their numbers.
+//
+// Constants only: the steps' texts, captions, control and message IDs, names.
 #ifndef EXPECTATIONS_H
 #define EXPECTATIONS_H
 

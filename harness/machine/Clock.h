@@ -1,5 +1,7 @@
 // Time on the test machine: a clock that every process of the machine reads alike, and a
 // bounded wait for something another process does.
+//
+// Functions: WaitFor, NowMs.
 #ifndef MACHINE_CLOCK_H
 #define MACHINE_CLOCK_H
 

@@ -1,6 +1,9 @@
 // Files and folders of the test machine, and the Unix host behind Wine's drive Z:.
 // Paths are Shift-JIS (the tests run with code page 932); folders are made and removed
 // through the wide functions, so that paths longer than MAX_PATH work too.
+//
+// Functions: MakeFolders, MakeFile, EmptyFolder, RemoveTree, TempFilePath, WindowsPathOf,
+// UnixPathOf, StartUnixCommand, MakeSymbolicLink, RemoveSymbolicLink.
 #ifndef MACHINE_FILES_H
 #define MACHINE_FILES_H
 

@@ -1,5 +1,7 @@
 // The one adapter between the scenario layer and GoogleTest: a problem ("" or what went
 // wrong) becomes the test's failure. Every end-to-end test file starts with it.
+//
+// Functions: e2e::Fine; macros EXPECT_FINE, ASSERT_FINE.
 #ifndef E2E_H
 #define E2E_H
 

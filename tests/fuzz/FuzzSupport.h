@@ -4,6 +4,8 @@
 //
 // No Japanese literal may appear in the fuzz sources: clang compiles them as UTF-8. Bytes
 // are written as escapes with the character named beside them.
+//
+// Classes: Reader, ExactArray, PathCaseHead, Field.
 #ifndef TESTS_FUZZ_FUZZSUPPORT_H
 #define TESTS_FUZZ_FUZZSUPPORT_H
 

@@ -1,3 +1,4 @@
+// GoogleTest's notification, built on the Win32 primitives instead of std::mutex.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -4,6 +4,8 @@
 //
 // Tests in different processes of one Wine prefix would race for the same registry
 // values, so each fixture holds a named mutex for the length of a test.
+//
+// Classes: ProbeEnvironment.
 #ifndef TESTS_PROBES_PROBEENVIRONMENT_H
 #define TESTS_PROBES_PROBEENVIRONMENT_H
 
