@@ -1,21 +1,12 @@
-// The least a disc search can cost, which the tool's search is measured against: the drive
-// list once, then in each of 20 passes a drive type per drive and a look for the setup
-// program on each CD-ROM drive, each pass followed by 500 ms of sleep. Built with the tool's
-// toolchain and flags; the path comes from the tool's own rule, so the probe looks for the
-// very same bytes.
+// The least a disc search can cost (bench/README.md, programs loop and loop_main): the disc
+// search's calls and nothing else, on the main thread, or with BENCH_SEARCH_ON_THREAD=1 on a
+// worker begun and ended as the wizard's; one program on the tool's framework, so that both
+// carry the same image. Only the search's own rules (the stop flag, the plain-file test) are
+// left out; the path comes from the tool's own rule, so it probes the very same bytes.
 //
-// Two ways, one program on the tool's framework (so that both carry the same image):
-//   - on the main thread, no window, no thread: the bare calls;
-//   - with BENCH_SEARCH_ON_THREAD=1, as the wizard must run its search: on a worker thread
-//     that the wizard's run block starts (AfxBeginThread), that waits for the paint and
-//     posts its result to a window of the main thread, which waits for it in GetMessage.
-//     Only the search's own rules (the stop flag, the plain-file test) are left out, so
-//     this is the floor of the tool's search.
-//
-// The measuring program starts it with three event names in the environment: it sets
-// BENCH_SEARCH_READY and waits for BENCH_SEARCH_GO, searches, sets BENCH_SEARCH_DONE, and
-// ends at the next BENCH_SEARCH_GO. So its CPU time between GO and DONE is the search's
-// alone, its own start-up left out, as the tool's is.
+// Started with three event names in its environment: it sets BENCH_SEARCH_READY, waits for
+// BENCH_SEARCH_GO, searches, sets BENCH_SEARCH_DONE and ends at the next BENCH_SEARCH_GO, so its
+// CPU time between GO and DONE is the search's alone.
 #include <windows.h>
 
 #include <cstring>

@@ -1,444 +1,319 @@
 // Measures the tool in this Wine, in one run, against the least the same work can cost and
-// against a peer a user might pick instead:
-//   - start-up to the first painted page and the peak working set then, against the bare
-//     dialog that carries the tool's manifest (administrator rights, Common Controls 6) and
-//     DLL imports, which are prescribed (the plain bare dialog is reported beside it);
-//   - CPU of a complete not-found disc search, against a bare loop that makes the same calls on
-//     a worker thread begun and ended as the wizard's (the unthreaded loop reported beside it);
-//   - the same three figures of the NSIS peer (NsisPeer.nsi), and the i686 file sizes (the
-//     signed release's too, when scripts/bench finds one);
-//   - latency of a found disc and delay of the report after the setup program.
-// Prints the tables and writes the JSON file.
+// against a peer a user might pick instead; prints the metrics and writes them as JSON.
+// bench/README.md says what each figure is and why it is measured as it is.
 //
-//   BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE
-//                --tool32 EXE --baseline32 EXE --plain32 EXE --peer32 EXE
-//                [--signed32 EXE] [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]
+//   BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE [--figure NAME=VALUE]...
+//                [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]
 //                [--only startup|found|report|search|peer]
-//   BenchMeasure --why [--runs N] EXE...     start-up, its CPU and the working set of each program
+//   BenchMeasure --why [--runs N] EXE...
 //
-// Paths may be Unix paths (as scripts/bench passes them) or Windows paths. The x86_64 tool
-// is the one beside the tests' driver (ToolExePath).
+// Paths may be Unix paths (as scripts/bench passes them) or Windows paths; the tool is the
+// twin beside the tests' driver (ToolExePath). --figure gives a figure read elsewhere: the
+// files' sizes, which scripts/bench reads with pefile.
 //
-// The parts: Measurements and PeerMeasurements (one sample of each kind), ProcessSampler
-// (CPU and memory from /proc), WindowWatch (window state from the window server), Report (the
-// tables and the JSON file). Sizes and imports are read by the resource tests' PE reader
-// (tests/resources/PeResources.h); the tool is driven through the harness.
-#include <windows.h>
+// Three tables: the metrics (what is measured, what it is divided by, the goal), the programs,
+// and the groups that measure them. One loop runs the groups and files every figure under
+// "program.quantity".
+#include "Bench.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
+#include <functional>
+#include <memory>
+#include <set>
+#include <utility>
 
-#include "expected/Expectations.h"
-#include "Measurements.h"
-#include "PeResources.h"
-#include "PeerMeasurements.h"
-#include "ProcessSampler.h"
-#include "Report.h"
-#include "scenario/Scenario.h"
 #include "driver/ToolDriver.h"
-#include "WindowWatch.h"
+#include "expected/Expectations.h"
+#include "machine/Files.h"
+#include "scenario/Scenario.h"
 
 using namespace bench;
-using namespace driver;
-using namespace machine;
 
 namespace {
 
-using expected::kWelcomeText;
+enum Goal { Reported, RatioAtMost, RatioBelow, Below, Within };
 
-int Usage()
-{
-    std::fprintf(stderr,
-                 "usage: BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE\n"
-                 "                    --tool32 EXE --baseline32 EXE --plain32 EXE --peer32 EXE\n"
-                 "                    [--signed32 EXE] [--json FILE] [--runs N] [--startup-runs N] [--search-runs N]\n"
-                 "                    [--only startup|found|report|search|peer]\n"
-                 "       BenchMeasure --why [--runs N] EXE...\n");
-    return 2;
-}
-
-// --why: start-up and working set of several programs, interleaved run by run.
-int CompareStarts(const std::vector<std::string>& exes, int runs)
-{
-    std::vector<Series> painted(exes.size()), visible(exes.size()), workingSet(exes.size()), cpu(exes.size());
-    scenario::Machine machine;  // the tool opens on the welcome step
-    for (int run = -1; run < runs; ++run) {  // run -1 warms the caches and is not counted
-        for (size_t i = 0; i < exes.size(); ++i) {
-            std::string error;
-            StartSample s = MeasureStart(exes[i], nullptr, &error);
-            if (!s.ok) {
-                Fail(painted[i], error);
-                continue;
-            }
-            if (run >= 0) {
-                painted[i].Add(s.paintedMs);
-                visible[i].Add(s.visibleMs);
-                workingSet[i].Add(s.peakWorkingSetKb);
-                cpu[i].Add(s.cpuMs);
-            }
-            ::Sleep(200);
-        }
-    }
-    std::printf("Medians of %d runs each (min and max of the paint); CPU: the program's own, mean, to the paint.\n",
-                runs);
-    std::printf("%-26s %10s %10s %8s %8s %8s %11s\n", "program", "visible ms", "painted ms", "min", "max", "CPU ms",
-                "peak WS KB");
-    for (size_t i = 0; i < exes.size(); ++i) {
-        std::printf("%-26s %10s %10s %8s %8s %8s %11s\n", BaseName(exes[i]).c_str(), Num(visible[i].Median()).c_str(),
-                    Num(painted[i].Median()).c_str(), Num(painted[i].Min()).c_str(), Num(painted[i].Max()).c_str(),
-                    Num(cpu[i].Mean()).c_str(), Num(workingSet[i].Median(), 0).c_str());
-    }
-    return 0;
-}
-
-
-// The 1-minute load at the start of a group and at its end: "0.42-0.61".
-struct LoadSpan {
-    std::string before = LoadAverage();
-    std::string Span() const
-    {
-        const std::string after = LoadAverage();
-        return before.substr(0, before.find(' ')) + "-" + after.substr(0, after.find(' '));
-    }
+struct MetricRow {
+    const char* name;
+    const char* unit;
+    const char* group;      // the group that measures it (its load is the row's); "size": given
+    const char* measured;   // the series whose median is the figure
+    const char* dividedBy;  // the series whose median is the base, or NULL
+    Goal goal;
+    double lo, hi;
 };
 
-std::string Joined(const std::vector<std::string>& names)
+const MetricRow kMetrics[] = {
+    { "startup_ms", "ms", "startup", "tool.painted_ms", "baseline.painted_ms", RatioAtMost, 0, 1.05 },
+    { "working_set_kb", "KB", "startup", "tool.working_set_kb", "baseline.working_set_kb", RatioAtMost, 0, 1.05 },
+    { "search_cpu_ms", "ms", "search", "tool.search_worker_ms", "loop.search_worker_ms", RatioAtMost, 0, 1.05 },
+    { "search_cpu_vs_unthreaded", "ms", "search", "tool.search_worker_ms", "loop_main.search_cpu_ms", Reported, 0, 0 },
+    { "startup_vs_nsis", "ms", "startup", "tool.painted_ms", "nsis.painted_ms", RatioBelow, 0, 1 },
+    { "working_set_vs_nsis", "KB", "startup", "tool.working_set_kb", "nsis.working_set_kb", RatioBelow, 0, 1 },
+    { "search_cpu_vs_nsis", "ms", "search", "tool.search_cpu_ms", "nsis.search_cpu_ms", RatioBelow, 0, 1 },
+    { "found_latency_ms", "ms", "found", "tool.found_ms", nullptr, Below, 0, 100 },
+    { "report_delay_ms", "ms", "report", "tool.report_ms", nullptr, Within, 500, 550 },
+    { "failed_report_ms", "ms", "report", "tool.failed_report_ms", nullptr, Below, 0, 100 },
+    { "image_bytes", "B", "size", "tool.image_bytes", "baseline.image_bytes", RatioAtMost, 0, 3 },
+    { "file_bytes", "B", "size", "tool.file_bytes", "baseline.file_bytes", Reported, 0, 0 },
+    { "file_vs_nsis", "B", "size", "tool.file_bytes", "nsis.file_bytes", Reported, 0, 0 },
+    { "signed_file_bytes", "B", "size", "signed.file_bytes", "tool.file_bytes", Reported, 0, 0 },
+};
+
+// What each is: bench/README.md.
+const char* const kPrograms[] = { "tool", "baseline", "plain", "loop", "loop_main", "nsis" };
+
+// The programs' table: a column is a statistic of one of each program's figures.
+struct ColumnRow {
+    const char* title;
+    const char* quantity;
+    double (Series::*statistic)() const;
+    int decimals;
+};
+
+const ColumnRow kColumns[] = {
+    { "startup ms", "painted_ms", &Series::Median, 1 }, { "min", "painted_ms", &Series::Min, 1 },
+    { "CPU ms", "startup_cpu_ms", &Series::Mean, 1 },   { "peak WS KB", "working_set_kb", &Series::Median, 0 },
+    { "search CPU", "search_cpu_ms", &Series::Median, 1 }, { "i686 B", "file_bytes", &Series::Median, 0 },
+};
+
+struct Subject {
+    const char* program;
+    std::function<std::string(Figures*)> measure;
+};
+
+// A group takes its programs in turns, the order turned every round, after one uncounted round
+// that warms the caches when it asks for one.
+struct Group {
+    const char* name;
+    int rounds;
+    bool warmUp;
+    bool onMachine;  // on the test machine throughout: the tool and the peer open on their welcome pages
+    std::vector<Subject> subjects;
+};
+
+std::string Num(double v, int decimals, const char* none = "-")
 {
-    std::string text;
-    for (const std::string& name : names)
-        text += (text.empty() ? "" : " ") + name;
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.*f", decimals, v);
+    return std::isnan(v) ? none : text;
+}
+
+std::string GoalText(const MetricRow& m)
+{
+    const char* formats[] = { "(reported)", "ratio <= %g", "ratio < %g", "< %g %s", "%g..%g %s" };
+    char text[64];
+    if (m.goal == Within)
+        std::snprintf(text, sizeof(text), formats[m.goal], m.lo, m.hi, m.unit);
+    else
+        std::snprintf(text, sizeof(text), formats[m.goal], m.hi, m.unit);
     return text;
 }
 
-// Bytes of a PE file: the whole file and its .rsrc section's raw data. False when it cannot
-// be opened as one.
-bool ReadPeSizes(const std::string& path, double* pFile, double* pResources)
-{
-    const pe::DataFile file(path);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (file.module() == nullptr || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    *pFile = static_cast<double>(data.nFileSizeLow) + static_cast<double>(data.nFileSizeHigh) * 4294967296.0;
-    *pResources = file.sectionBytes(".rsrc");
-    return true;
-}
+// Everything measured in the run, and the 1-minute load when each group started and ended.
+struct Run {
+    std::map<std::string, Series> series;
+    std::map<std::string, std::string> load;
+    int failures = 0;
 
-// The baseline stands for the tool only while it imports the very same DLLs.
-bool SameImports(const std::string& tool, const std::string& baseline, Series& failures)
+    // Looks that add no entry: a figure never taken has no samples, a group never run no load.
+    const Series& Of(const std::string& name) const
+    {
+        static const Series none;
+        const auto it = series.find(name);
+        return it == series.end() ? none : it->second;
+    }
+    std::string LoadOf(const std::string& group) const { return load.count(group) ? load.at(group) : "-"; }
+    double Median(const char* name) const { return name == nullptr ? NAN : Of(name).Median(); }
+    double Ratio(const MetricRow& m) const { return Median(m.dividedBy) > 0 ? Median(m.measured) / Median(m.dividedBy) : NAN; }
+    // A row is shown when its group ran or its figure was given.
+    bool Shown(const MetricRow& m) const { return load.count(m.group) || !Of(m.measured).values.empty(); }
+    // 1 met, 0 missed, -1 no goal or no figure.
+    int Met(const MetricRow& m) const
+    {
+        const double v = m.goal == RatioAtMost || m.goal == RatioBelow ? Ratio(m) : Median(m.measured);
+        if (m.goal == Reported || std::isnan(v))
+            return -1;
+        return m.goal == RatioAtMost ? v <= m.hi : m.goal == Within ? v >= m.lo && v <= m.hi : v < m.hi;
+    }
+
+    void Take(const Group& group)
+    {
+        std::unique_ptr<scenario::Machine> machine(group.onMachine ? new scenario::Machine : nullptr);
+        const std::string before = watch::LoadAverage();
+        const int n = static_cast<int>(group.subjects.size());
+        for (int round = group.warmUp ? -1 : 0; round < group.rounds; ++round) {
+            for (int k = 0; k < n; ++k, ::Sleep(200)) {
+                const Subject& subject = group.subjects[(k + round + n) % n];
+                Figures figures;
+                const std::string problem = subject.measure(&figures);
+                if (!problem.empty()) {
+                    ++failures;
+                    std::fprintf(stderr, "bench: %s\n", problem.c_str());
+                }
+                for (const auto& figure : figures)
+                    if (problem.empty() && round >= 0)
+                        series[std::string(subject.program) + "." + figure.first].values.push_back(figure.second);
+            }
+        }
+        const std::string after = watch::LoadAverage();
+        load[group.name] = before.substr(0, before.find(' ')) + "-" + after.substr(0, after.find(' '));
+        std::printf("%s: done (load %s)\n", group.name, load[group.name].c_str());
+    }
+
+    void Print()
+    {
+        const char* format = "%-24s %-4s %9s %9s %9s %9s %6s  %-15s %-4s  %s\n";
+        std::printf("\n");
+        std::printf(format, "metric", "unit", "median", "min", "max", "base", "ratio", "goal", "met?", "load");
+        std::set<std::string> shown;
+        for (const MetricRow& m : kMetrics) {
+            const int d = m.unit[0] == 'm' ? 1 : 0, met = Met(m);
+            const Series& s = Of(m.measured);
+            if (Shown(m))
+                std::printf(format, m.name, m.unit, Num(s.Median(), d).c_str(), Num(s.Min(), d).c_str(),
+                            Num(s.Max(), d).c_str(), Num(Median(m.dividedBy), d).c_str(), Num(Ratio(m), 2).c_str(),
+                            GoalText(m).c_str(), met < 0 ? "-" : met ? "yes" : "NO",
+                            LoadOf(m.group).c_str());
+            shown.insert(m.measured);
+        }
+        std::printf("\n%-10s", "program");
+        for (const ColumnRow& c : kColumns)
+            std::printf(" %10s", c.title);
+        for (const char* p : kPrograms) {
+            std::printf("\n%-10s", p);
+            for (const ColumnRow& c : kColumns) {
+                const std::string name = std::string(p) + "." + c.quantity;
+                std::printf(" %10s", Num((Of(name).*c.statistic)(), c.decimals).c_str());
+                shown.insert(name);
+            }
+        }
+        std::printf("\n");
+        std::printf("\nother figures (median, min, samples; bench/README.md says what each is):\n");
+        for (const auto& s : series)
+            if (shown.count(s.first) == 0 && !s.second.values.empty())
+                std::printf("  %-28s %10s %10s %4zu\n", s.first.c_str(), Num(s.second.Median(), 1).c_str(),
+                            Num(s.second.Min(), 1).c_str(), s.second.values.size());
+    }
+
+    bool WriteJson(const std::string& path, const std::string& loadBefore, const std::string& loadAfter)
+    {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (f == nullptr)
+            return false;
+        std::fprintf(f, "{\n  \"load_before\": \"%s\",\n  \"load_after\": \"%s\",\n  \"metrics\": [",
+                     loadBefore.c_str(), loadAfter.c_str());
+        const char* separator = "\n";
+        for (const MetricRow& m : kMetrics) {
+            const int met = Met(m);
+            if (Shown(m))
+                std::fprintf(f,
+                             "%s    {\"name\": \"%s\", \"unit\": \"%s\", \"measured\": \"%s\", \"divided_by\": \"%s\", "
+                             "\"value\": %s, \"baseline\": %s, \"ratio\": %s, \"goal\": \"%s\", \"met\": %s, "
+                             "\"load\": \"%s\"}",
+                             std::exchange(separator, ",\n"), m.name, m.unit, m.measured,
+                             m.dividedBy ? m.dividedBy : "", Num(Median(m.measured), 3, "null").c_str(),
+                             Num(Median(m.dividedBy), 3, "null").c_str(), Num(Ratio(m), 4, "null").c_str(),
+                             GoalText(m).c_str(), met < 0 ? "null" : met ? "true" : "false", LoadOf(m.group).c_str());
+        }
+        std::fprintf(f, "\n  ],\n  \"samples\": {");
+        separator = "\n";
+        for (const auto& s : series) {
+            std::fprintf(f, "%s    \"%s\": [", std::exchange(separator, ",\n"), s.first.c_str());
+            for (size_t i = 0; i < s.second.values.size(); ++i)
+                std::fprintf(f, "%s%.3f", i ? ", " : "", s.second.values[i]);
+            std::fprintf(f, "]");
+        }
+        std::fprintf(f, "\n  }\n}\n");
+        return std::fclose(f) == 0;
+    }
+};
+
+int Usage()
 {
-    const std::vector<std::string> toolDlls = pe::DataFile(tool).importedDlls();
-    const std::vector<std::string> baselineDlls = pe::DataFile(baseline).importedDlls();
-    // The tool imports at least kernel32: an empty list is a file that was not read.
-    if (toolDlls.empty() || baselineDlls.empty()) {
-        Fail(failures, "cannot read the imports of " + tool + " and " + baseline);
-        return false;
-    }
-    if (toolDlls != baselineDlls) {
-        Fail(failures, "the baseline " + BaseName(baseline) + " imports " + Joined(baselineDlls) + ", the tool " +
-                           Joined(toolDlls) + ": bench/CMakeLists.txt must follow the tool");
-        return false;
-    }
-    return true;
+    std::fprintf(stderr, "usage: BenchMeasure --baseline EXE --plain EXE --peer EXE --search-loop EXE [OPTION VALUE]...\n"
+                         "       BenchMeasure --why [--runs N] EXE...\n(the options: bench/BenchMeasure.cpp)\n");
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string baseline, plain, peer, searchLoop, tool32, baseline32, plain32, peer32, signed32, json, only;
-    std::vector<std::string> why;
-    bool whyMode = false;
-    int runs = 7, startupRuns = 15, searchRuns = 5;
+    std::map<std::string, std::string> option;  // by name, without the dashes
+    std::vector<std::string> why;               // the programs --why compares
+    Run run;
     // Unix paths (as scripts/bench passes them) become Z:\ paths; Windows paths stay.
-    auto WindowsPath = [](const std::string& path) { return path[0] == '/' ? WindowsPathOf(path) : path; };
+    auto windowsPath = [](const std::string& p) { return p.empty() || p[0] != '/' ? p : machine::WindowsPathOf(p); };
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-        if (arg == "--baseline") baseline = WindowsPath(next());
-        else if (arg == "--plain") plain = WindowsPath(next());
-        else if (arg == "--peer") peer = WindowsPath(next());
-        else if (arg == "--search-loop") searchLoop = WindowsPath(next());
-        else if (arg == "--tool32") tool32 = WindowsPath(next());
-        else if (arg == "--baseline32") baseline32 = WindowsPath(next());
-        else if (arg == "--plain32") plain32 = WindowsPath(next());
-        else if (arg == "--peer32") peer32 = WindowsPath(next());
-        else if (arg == "--signed32") signed32 = WindowsPath(next());
-        else if (arg == "--json") json = WindowsPath(next());
-        else if (arg == "--runs") runs = std::atoi(next().c_str());
-        else if (arg == "--startup-runs") startupRuns = std::atoi(next().c_str());
-        else if (arg == "--search-runs") searchRuns = std::atoi(next().c_str());
-        else if (arg == "--only") only = next();
-        else if (arg == "--why") whyMode = true;
-        else if (whyMode && arg[0] != '-') why.push_back(WindowsPath(arg));
-        else return Usage();
+        const std::string arg = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
+        const size_t equals = value.find('=');
+        if (arg == "--why") {
+            option["why"] = "1";
+        } else if (arg == "--figure" && equals != std::string::npos) {
+            run.series[value.substr(0, equals)].values.push_back(std::atof(value.c_str() + equals + 1));
+            ++i;
+        } else if (arg.rfind("--", 0) == 0 && !value.empty()) {
+            option[arg.substr(2)] = value;
+            ++i;
+        } else if (option.count("why")) {
+            why.push_back(windowsPath(arg));
+        } else {
+            return Usage();
+        }
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    auto number = [&](const char* name, int fallback) {
+        return option.count(name) ? std::atoi(option[name].c_str()) : fallback;
+    };
+    const int runs = number("runs", 7), startupRuns = number("startup-runs", 15), searchRuns = number("search-runs", 5);
     if (runs < 1 || startupRuns < 1 || searchRuns < 1)
         return Usage();
-    if (whyMode)
+    if (option.count("why"))
         return why.empty() ? Usage() : CompareStarts(why, runs);
-    for (const std::string* path : { &baseline, &plain, &peer, &searchLoop, &tool32, &baseline32, &plain32, &peer32 }) {
-        if (path->empty())
+    for (const char* needed : { "baseline", "plain", "peer", "search-loop" })
+        if (option[needed].empty())
             return Usage();
-    }
-    auto wanted = [&](const char* group) { return only.empty() || only == group; };
-    const std::string loadBefore = LoadAverage();
-    std::printf("load average (1, 5, 15 min) at the start: %s\n", loadBefore.c_str());
 
-    const std::string tool = ToolExePath();
-    enum { kTool, kBaseline, kPlain, kLoop, kLoopMain, kPeer };
-    std::vector<Program> programs(6);
-    programs[kTool].name = "tool", programs[kTool].what = "the x86_64 twin (the i686 release for the size)";
-    programs[kBaseline].name = "baseline", programs[kBaseline].what = "bare dialog + the tool's manifest and DLL imports";
-    programs[kPlain].name = "plain", programs[kPlain].what = "bare dialog, no manifest, no other imports";
-    programs[kLoop].name = "loop", programs[kLoop].what = "bare search loop on a worker thread begun as the wizard's";
-    programs[kLoopMain].name = "loop_main", programs[kLoopMain].what = "the same loop on its main thread, no thread";
-    programs[kPeer].name = "nsis", programs[kPeer].what = "NSIS peer: amd64-unicode stub (x86-unicode for the size)";
-
-    // One row each; goalKind as in Report.h: 1 ratio <= hi, 2 value < hi, 3 lo <= value <= hi,
-    // 4 ratio < hi, 0 reported.
-    std::vector<Metric> metrics;
-    metrics.reserve(14);  // the references below stay valid
-    auto add = [&](const char* name, const char* unit, const char* goal, int kind = 0, double hi = 0,
-                   double lo = 0) -> Metric& {
-        metrics.emplace_back();
-        Metric& m = metrics.back();
-        m.name = name, m.unit = unit, m.goal = goal, m.goalKind = kind, m.hi = hi, m.lo = lo;
-        return m;
+    auto exe = [&](const char* name) { return windowsPath(option[name]); };
+    const std::string tool = driver::ToolExePath(), peer = exe("peer"), loop = exe("search-loop");
+    auto start = [](const char* program, const std::string& path, const char* text, Closing closing) {
+        return Subject{ program, [=](Figures* f) { return MeasureStart(path, text, closing, f); } };
     };
-    Metric& startup = add("startup_ms", "ms", "ratio <= 1.05", 1, 1.05);
-    Metric& workingSet = add("working_set_kb", "KB", "ratio <= 1.05", 1, 1.05);
-    Metric& searchCpu = add("search_cpu_ms", "ms", "ratio <= 1.05", 1, 1.05);
-    Metric& searchCpuMain = add("search_cpu_vs_unthreaded", "ms", "(reported)");
-    Metric& startupPeer = add("startup_vs_nsis", "ms", "ratio < 1", 4, 1);
-    Metric& workingSetPeer = add("working_set_vs_nsis", "KB", "ratio < 1", 4, 1);
-    Metric& searchCpuPeer = add("search_cpu_vs_nsis", "ms", "ratio < 1", 4, 1);
-    Metric& found = add("found_latency_ms", "ms", "< 100 ms", 2, 100);
-    Metric& report = add("report_delay_ms", "ms", "500..550 ms", 3, 550, 500);
-    // A failed start is reported at once: without the half second that follows a success.
-    Metric& failedReport = add("failed_report_ms", "ms", "< 100 ms", 2, 100);
-    Metric& image = add("image_bytes", "B", "ratio <= 3", 1, 3);
-    Metric& file = add("file_bytes", "B", "(reported)");
-    Metric& filePeer = add("file_vs_nsis", "B", "(reported)");
-    // The signed release's size is a row of its own, only when there is one.
-    Metric* signedFile = signed32.empty() ? nullptr : &add("signed_file_bytes", "B", "(reported)");
+    const std::vector<Group> groups = {
+        // The peer is compared only once it is seen doing the job.
+        { "peer", 1, false, false, { { "nsis", [&](Figures*) { return CheckPeerJob(peer); } } } },
+        { "startup", startupRuns, true, true,
+          { start("tool", tool, expected::kWelcomeText, Closing::Kill),
+            start("baseline", exe("baseline"), nullptr, Closing::Kill),
+            start("plain", exe("plain"), nullptr, Closing::Kill),
+            start("nsis", peer, expected::kWelcomeText, Closing::Cancel) } },
+        { "found", runs, false, false, { { "tool", MeasureFound } } },
+        { "report", runs, false, false,
+          { { "tool", [](Figures* f) { return MeasureReport(false, f); } },
+            { "tool", [](Figures* f) { return MeasureReport(true, f); } } } },
+        { "search", searchRuns, false, false,
+          { { "tool", MeasureToolSearch },
+            { "loop", [&](Figures* f) { return MeasureLoopSearch(loop, true, f); } },
+            { "loop_main", [&](Figures* f) { return MeasureLoopSearch(loop, false, f); } },
+            { "nsis", [&](Figures* f) { return MeasurePeerSearch(peer, f); } } } },
+    };
 
-    // Sizes and imports first: they cannot fail halfway.
-    Series checks;  // failures that belong to no metric
-    SameImports(tool, baseline, checks);
-    SameImports(tool32, baseline32, checks);
-    double toolFile = 0, toolRsrc = 0, baseFile = 0, baseRsrc = 0, plainFile = 0, plainRsrc = 0, peerFile = 0, peerRsrc = 0;
-    if (ReadPeSizes(tool32, &toolFile, &toolRsrc) && ReadPeSizes(baseline32, &baseFile, &baseRsrc)
-        && ReadPeSizes(plain32, &plainFile, &plainRsrc) && ReadPeSizes(peer32, &peerFile, &peerRsrc)) {
-        image.tool.Add(toolFile - toolRsrc);
-        image.baseline = baseFile - baseRsrc;
-        file.tool.Add(toolFile);
-        file.baseline = baseFile;
-        filePeer.tool.Add(toolFile);
-        filePeer.baseline = peerFile;
-        programs[kTool].fileBytes = toolFile;
-        programs[kBaseline].fileBytes = baseFile;
-        programs[kPlain].fileBytes = plainFile;
-        programs[kPeer].fileBytes = peerFile;
-    } else {
-        Fail(image.tool, "cannot read the i686 files " + tool32 + ", " + baseline32 + ", " + plain32 + " and " + peer32);
-    }
-    // Beside the unsigned file: the same release signed (the signature and its certificates).
-    double signedBytes = 0, signedRsrc = 0;
-    if (signedFile && ReadPeSizes(signed32, &signedBytes, &signedRsrc)) {
-        signedFile->tool.Add(signedBytes);
-        signedFile->baseline = toolFile;
-    } else if (signedFile) {
-        Fail(signedFile->tool, "cannot read the signed i686 file " + signed32);
-    }
-
-    // The peer is compared only once it is seen doing the job.
-    if (wanted("peer")) {
-        std::string error;
-        if (CheckPeerJob(peer, &error))
-            std::printf("nsis: walked through the whole job (setup program run, both shortcuts deleted, closed)\n");
-        else
-            Fail(checks, "NSIS peer: " + error);
-    }
-
-    // Start-up and working set: the four programs in turns, the order turned every round,
-    // after one uncounted round that warms the caches.
-    Series toolVisible, baseVisible, toolHwm, baseHwm;
-    if (wanted("startup")) {
-        LoadSpan load;
-        scenario::Machine machine;  // the tool and the peer then open on their welcome pages
-        const int order[4] = { kTool, kBaseline, kPlain, kPeer };
-        for (int run = -1; run < startupRuns; ++run) {
-            for (int k = 0; k < 4; ++k) {
-                const int which = order[(k + run + 4) % 4];
-                const bool page = which == kTool || which == kPeer;
-                const std::string& exe = which == kTool ? tool : which == kBaseline ? baseline : which == kPlain ? plain : peer;
-                std::string error;
-                StartSample s = MeasureStart(exe, page ? kWelcomeText : nullptr, &error,
-                                             which == kPeer ? Closing::Cancel : Closing::Kill);
-                Program& p = programs[which];
-                if (!s.ok) {
-                    Fail(p.startup, error);
-                } else if (run >= 0) {
-                    p.startup.Add(s.paintedMs);
-                    p.workingSet.Add(s.peakWorkingSetKb);
-                    p.startupCpu.Add(s.cpuMs);
-                    if (which == kTool)
-                        toolVisible.Add(s.visibleMs), toolHwm.Add(s.linuxPeakKb);
-                    if (which == kBaseline)
-                        baseVisible.Add(s.visibleMs), baseHwm.Add(s.linuxPeakKb);
-                }
-                ::Sleep(200);
-            }
-        }
-        startup.tool = startupPeer.tool = programs[kTool].startup;
-        startup.baseSeries = programs[kBaseline].startup;
-        startupPeer.baseSeries = programs[kPeer].startup;
-        workingSet.tool = workingSetPeer.tool = programs[kTool].workingSet;
-        workingSet.baseSeries = programs[kBaseline].workingSet;
-        workingSetPeer.baseSeries = programs[kPeer].workingSet;
-        for (Metric* m : { &startup, &workingSet, &startupPeer, &workingSetPeer })
-            m->load = load.Span();
-        std::printf("startup: tool %s ms, baseline %s ms, plain %s ms, nsis %s ms (load %s)\n",
-                    Num(programs[kTool].startup.Median()).c_str(), Num(programs[kBaseline].startup.Median()).c_str(),
-                    Num(programs[kPlain].startup.Median()).c_str(), Num(programs[kPeer].startup.Median()).c_str(),
-                    startup.load.c_str());
-    }
-
-    Series foundText;
-    if (wanted("found")) {
-        LoadSpan load;
-        for (int run = 0; run < runs; ++run) {
-            std::string error;
-            FoundSample s = MeasureFound(&error);
-            if (!s.ok) {
-                Fail(found.tool, error);
-                continue;
-            }
-            found.tool.Add(s.paintedMs);
-            foundText.Add(s.textMs);
-        }
-        found.load = load.Span();
-        std::printf("found: %s ms (load %s)\n", Num(found.tool.Median()).c_str(), found.load.c_str());
-    }
-
-    if (wanted("report")) {
-        LoadSpan load;
-        for (int run = 0; run < runs; ++run) {
-            std::string error;
-            double delay = 0;
-            if (MeasureReport(Report::AfterSetup, &delay, &error))
-                report.tool.Add(delay);
-            else
-                Fail(report.tool, error);
-            if (MeasureReport(Report::FailedStart, &delay, &error))
-                failedReport.tool.Add(delay);
-            else
-                Fail(failedReport.tool, error);
-        }
-        report.load = failedReport.load = load.Span();
-        std::printf("report: %s ms, failed start %s ms (load %s)\n", Num(report.tool.Median()).c_str(),
-                    Num(failedReport.tool.Median()).c_str(), report.load.c_str());
-    }
-
-    // The tool's search, the bare loop's (on a worker thread and on its main thread) and the
-    // peer's in turns, the order turned every run. The search itself is the tool's worker: its
-    // window thread meanwhile paints the searching and the not-found steps, which the loop does
-    // not show. Against the threaded loop count the threads but the main thread, alike; against
-    // the unthreaded loop and the peer (which searches on its window thread) whole processes.
-    Series searchElapsed, searchTicks, searchMain, searchWorker, loopElapsed, loopWorker;
-    if (wanted("search")) {
-        LoadSpan load;
-        const int order[4] = { kTool, kLoop, kLoopMain, kPeer };
-        for (int run = 0; run < searchRuns; ++run) {
-            for (int k = 0; k < 4; ++k) {
-                const int which = order[(k + run) % 4];
-                std::string error;
-                const SearchSample s = which == kTool ? MeasureNotFoundSearch(&error)
-                                       : which == kPeer ? MeasurePeerSearch(peer, &error)
-                                                        : MeasureSearchLoop(searchLoop, which == kLoop, &error);
-                Program& p = programs[which];
-                if (!s.ok) {
-                    Fail(p.searchCpu, error);
-                    continue;
-                }
-                p.searchCpu.Add(s.cpuMs);
-                if (which == kTool) {
-                    searchElapsed.Add(s.elapsedMs), searchTicks.Add(s.tickMs), searchMain.Add(s.mainMs);
-                    searchWorker.Add(s.cpuMs - s.mainMs);
-                }
-                if (which == kLoop)
-                    loopElapsed.Add(s.elapsedMs), loopWorker.Add(s.cpuMs - s.mainMs);
-                std::printf("search %d, %s: %s ms CPU (main thread %s, others %s; ticks %s) over %s ms (load %s)\n",
-                            run + 1, p.name.c_str(), Num(s.cpuMs).c_str(), Num(s.mainMs).c_str(),
-                            Num(s.cpuMs - s.mainMs).c_str(), Num(s.tickMs, 0).c_str(), Num(s.elapsedMs, 0).c_str(),
-                            LoadAverage().substr(0, LoadAverage().find(' ')).c_str());
-            }
-        }
-        searchCpu.tool = searchCpuMain.tool = searchWorker;
-        searchCpuPeer.tool = programs[kTool].searchCpu;
-        searchCpu.baseSeries = loopWorker;
-        searchCpuMain.baseSeries = programs[kLoopMain].searchCpu;
-        searchCpuPeer.baseSeries = programs[kPeer].searchCpu;
-        searchCpu.load = searchCpuMain.load = searchCpuPeer.load = load.Span();
-    }
-
-    if (!only.empty()) {
-        for (const Metric& m : metrics) {
-            if (!m.tool.Empty() && m.unit != "B")
-                std::printf("%s samples: %s%s%s\n", m.name.c_str(), List(m.tool, " ", 1).c_str(),
-                            m.baseSeries.Empty() ? "" : "; base: ", List(m.baseSeries, " ", 1).c_str());
-        }
-    }
-    const std::string loadAfter = LoadAverage();
-    std::printf("\n");
-    PrintTable(metrics);
-    std::printf("\n");
-    PrintPrograms(programs);
-    std::printf(
-        "\nload average (1, 5, 15 min): %s at the start, %s at the end; the load column: 1-minute load\n"
-        "  when the metric's group started and ended. Figures taken under load mean little.\n"
-        "base: the baseline (bare dialog + the tool's manifest and imports) for startup, working set and\n"
-        "  sizes; the bare search loop on a worker thread for search_cpu (on its main thread for\n"
-        "  search_cpu_vs_unthreaded); the NSIS peer for the *_vs_nsis rows.\n"
-        "startup: CreateProcess until the window is visible, neither it nor a child has an update region\n"
-        "  left and (tool, nsis) the welcome text is shown; looked at every ~1 ms. Visible alone at %s ms\n"
-        "  (tool) and %s ms (baseline). Other load only adds time: fastest runs %s / %s ms (ratio %s).\n"
-        "working_set: PeakWorkingSetSize 300 ms after the paint (Linux's VmHWM then: %s / %s KB).\n"
-        "search_cpu: run time of threads, from Linux (Wine 8.0's GetProcessTimes reports the caller's\n"
-        "  own), from Next on the disc page until the not-found page is painted (the loop: from its start\n"
-        "  signal to its end); %d tool searches of %s ms. Against the threaded loop, the threads but the\n"
-        "  main thread of both: the tool's paints the two steps the loop does not show (%s ms); against\n"
-        "  the unthreaded loop and the peer, whole processes. Whole-process 10 ms ticks: %s ms. The\n"
-        "  threaded loop searched for %s ms.\n"
-        "found: Next until ReadyToInstall is painted; its text was set after %s ms.\n"
-        "image_bytes: i686 file without .rsrc; .rsrc is %s B (tool) and %s B (baseline).%s\n"
-        "nsis: NSIS 3.08 from Debian, stock plain interface with nsDialogs pages. Debian ships amd64 stubs,\n"
-        "  so its start-up, working set and search run under wine64 beside the x86_64 twin; its size is\n"
-        "  the x86-unicode build's, beside the i686 release.\n",
-        loadBefore.c_str(), loadAfter.c_str(), Num(toolVisible.Median()).c_str(), Num(baseVisible.Median()).c_str(),
-        Num(startup.tool.Min()).c_str(), Num(startup.baseSeries.Min()).c_str(),
-        Num(startup.tool.Min() / startup.baseSeries.Min(), 2).c_str(), Num(toolHwm.Median(), 0).c_str(),
-        Num(baseHwm.Median(), 0).c_str(), static_cast<int>(searchElapsed.values.size()),
-        Num(searchElapsed.Median(), 0).c_str(), Num(searchMain.Median()).c_str(), Num(searchTicks.Median(), 0).c_str(),
-        Num(loopElapsed.Median(), 0).c_str(), Num(foundText.Median()).c_str(), Num(toolRsrc, 0).c_str(),
-        Num(baseRsrc, 0).c_str(),
-        signedFile ? "\nsigned_file_bytes: build/release/signed/, the i686 release as scripts/sign signed it; base: the\n"
-                     "  unsigned file."
-                   : "");
-
-    // The start-up and search metrics hold copies of the programs' series: counted there.
-    int failures = checks.failures + found.tool.failures + report.tool.failures + failedReport.tool.failures + image.tool.failures +
-                   (signedFile ? signedFile->tool.failures : 0);
-    for (const Program& p : programs)
-        failures += p.startup.failures + p.searchCpu.failures;
-    if (!json.empty() && !WriteJson(json, metrics, programs, loadBefore, loadAfter)) {
-        std::fprintf(stderr, "bench: cannot write %s\n", json.c_str());
+    const std::string loadBefore = watch::LoadAverage();
+    std::printf("load average (1, 5, 15 min) at the start: %s\n", loadBefore.c_str());
+    for (const Group& group : groups)
+        if (option["only"].empty() || option["only"] == group.name)
+            run.Take(group);
+    const std::string loadAfter = watch::LoadAverage();
+    run.Print();
+    std::printf("\nload average (1, 5, 15 min): %s at the start, %s at the end\n", loadBefore.c_str(), loadAfter.c_str());
+    if (!option["json"].empty() && !run.WriteJson(exe("json"), loadBefore, loadAfter)) {
+        std::fprintf(stderr, "bench: cannot write %s\n", option["json"].c_str());
         return 1;
     }
-    if (failures > 0)
-        std::printf("bench: %d measurement(s) or check(s) failed (see above)\n", failures);
-    return failures > 0 ? 1 : 0;
+    if (run.failures > 0)
+        std::printf("bench: %d measurement(s) or check(s) failed (see above)\n", run.failures);
+    return run.failures > 0 ? 1 : 0;
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Hardening of the i686 release file, read from its PE headers and code. The headers are read
-through Debian's python3-pefile, as the signing test reads them.
+through Debian's python3-pefile, as the signing test reads them: these checks read the file on
+Linux as it goes to be signed, with no Wine in between (the resource tests read through Windows'
+own functions instead, tests/resources/PeResources.h, because what those refuse is the fault).
 
     check-pe-hardening.py FILE MANIFEST           passes when FILE is hardened as we ship it
     check-pe-hardening.py --faults FILE MANIFEST  passes when each fault put into a copy of FILE

@@ -1,10 +1,7 @@
 // Reading a program's resources.
 #include "PeResources.h"
 
-#include <dbghelp.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace pe {
@@ -163,50 +160,6 @@ std::string describe(const ResourceEntry& e) {
     char text[64];
     std::snprintf(text, sizeof text, "type %u name %u language 0x%04X", e.type, e.name, e.language);
     return text;
-}
-
-namespace {
-
-// The file's bytes as they lie on disk: a data file's handle is its view with a low bit set.
-void* fileView(HMODULE module) {
-    return reinterpret_cast<void*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR(3));
-}
-
-}  // namespace
-
-DWORD DataFile::sectionBytes(const char* name) const {
-    const IMAGE_NT_HEADERS* nt = module_ ? ImageNtHeader(fileView(module_)) : nullptr;
-    if (!nt) return 0;
-    // The section table follows the optional header, whose size the file header gives, so
-    // this holds for a 32-bit file read by a 64-bit reader too.
-    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-    DWORD bytes = 0;
-    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-        if (std::strncmp(reinterpret_cast<const char*>(section->Name), name, IMAGE_SIZEOF_SHORT_NAME) == 0)
-            bytes += section->SizeOfRawData;
-    }
-    return bytes;
-}
-
-std::vector<std::string> DataFile::importedDlls() const {
-    std::vector<std::string> dlls;
-    void* view = module_ ? fileView(module_) : nullptr;
-    IMAGE_NT_HEADERS* nt = view ? ImageNtHeader(view) : nullptr;
-    ULONG size = 0;
-    const auto* entry = nt ? static_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
-                                 ImageDirectoryEntryToData(view, FALSE, IMAGE_DIRECTORY_ENTRY_IMPORT, &size))
-                           : nullptr;
-    // One entry a DLL, ended by one of zeros.
-    for (; entry && entry->Name != 0; ++entry) {
-        const char* name = static_cast<const char*>(ImageRvaToVa(nt, view, entry->Name, nullptr));
-        if (!name) break;
-        std::string lower(name);
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        dlls.push_back(lower);
-    }
-    std::sort(dlls.begin(), dlls.end());
-    return dlls;
 }
 
 Bytes findResource(HMODULE module, WORD type, WORD name, WORD language) {
