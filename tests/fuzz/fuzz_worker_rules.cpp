@@ -55,7 +55,7 @@ int FakeIsFile(const char* path)
 void CheckConstants()
 {
     // "\Nor-vik" then the library's name in code page 932: this build really has the
-    // program's bytes (see cp932_literals.cpp).
+    // program's bytes (see cp932_literals.py).
     FUZZ_CHECK_BYTES(std::string("\\Nor-vik\x83\x89\x83\x43\x83\x75\x83\x89\x83\x8A\x81\x5B" "3"), kDiscFolder,
                      "the disc folder is in code page 932");
     FUZZ_CHECK_BYTES("\\Nor-vik \xD7\xB2\xCC\xDE\xD7\xD8\xB0.lnk", kDesktopShortcut.pszText,
