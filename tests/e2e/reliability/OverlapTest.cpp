@@ -4,8 +4,6 @@
 
 using namespace driver;
 using namespace expected;
-using namespace fakesetup;
-using namespace machine;
 using namespace scenario;
 
 namespace {
@@ -15,8 +13,8 @@ TEST(Overlap, TwoSearchesThenTwoInstallerRunsSideBySideEndCleanly)
     WatchedProgram watched;
     Session session(Machine::NoDisc, Machine::WithLibrary, "overlap");
     SwitchedDisc d(session.TheMachine().D());
-    StandIn& run = session.Setup();
-    ASSERT_FINE(session.Open(kInsertDisc, SetupOptions().LeavesShortcuts().Held()));
+    fakesetup::StandIn& run = session.Setup();
+    ASSERT_FINE(session.Open(kInsertDisc, fakesetup::SetupOptions().LeavesShortcuts().Held()));
     WizardPage wizard = session.Wizard();
 
     // The first search runs on (no disc) while a spoofed "not found" leads back to a second.
@@ -36,11 +34,11 @@ TEST(Overlap, TwoSearchesThenTwoInstallerRunsSideBySideEndCleanly)
     // The first installer run waits in its setup program while a spoofed "found" leads to a
     // second one from the same path.
     Click(wizard, kNext);
-    ASSERT_TRUE(WaitFor([&] { return run.Starts() == 1; }, Seconds(10))) << "shown: " << wizard.Text();
+    ASSERT_TRUE(machine::WaitFor([&] { return run.Starts() == 1; }, Seconds(10))) << "shown: " << wizard.Text();
     wizard.Post(kDiscSearchDone, 1);
     ASSERT_TRUE(WaitForMainText(wizard, kReadyToInstallText, Seconds(3)));
     Click(wizard, kNext);
-    ASSERT_TRUE(WaitFor([&] { return run.Starts() == 2; }, Seconds(10))) << "no second setup program";
+    ASSERT_TRUE(machine::WaitFor([&] { return run.Starts() == 2; }, Seconds(10))) << "no second setup program";
     EXPECT_TRUE(MutexExists(kMenuExitMutex));
 
     // Both end together; the first report closes the wizard.
@@ -48,7 +46,7 @@ TEST(Overlap, TwoSearchesThenTwoInstallerRunsSideBySideEndCleanly)
     DWORD code = 1;
     ASSERT_TRUE(session.Tool().WaitForExit(Seconds(15), &code)) << "shown: " << wizard.Text();
     EXPECT_EQ(code, 0u) << "exit code 0x" << std::hex << code;
-    EXPECT_TRUE(WaitFor([&] { return run.Count("end_ms") == 2; }, Seconds(10)))
+    EXPECT_TRUE(machine::WaitFor([&] { return run.Count("end_ms") == 2; }, Seconds(10)))
         << run.Count("end_ms") << " of 2 setup programs ended";
     EXPECT_FALSE(MutexExists(kMenuExitMutex));
 }

@@ -23,7 +23,6 @@
 using namespace driver;
 using namespace expected;
 using namespace fakesetup;
-using namespace machine;
 using namespace scenario;
 
 namespace {
@@ -389,12 +388,12 @@ TEST(Storm, RandomEventsKeepTheWizardAnsweringOnItsOwnScreensWithTheMutexWhereIt
 
     // Every stand-in started, overlapping or not, runs to its end.
     const int starts = setup.Starts();
-    EXPECT_TRUE(WaitFor([&] { return setup.Count("end_ms") == starts; }, Seconds(20)))
+    EXPECT_TRUE(machine::WaitFor([&] { return setup.Count("end_ms") == starts; }, Seconds(20)))
         << "seed " << seed << ": " << starts << " setup runs started, " << setup.Count("end_ms") << " ended";
 
     // A setup program whose start the tool's end cut short would stay suspended for good.
     std::vector<DWORD> left;
-    WaitFor([&] { return (left = SetupProcesses()).empty(); }, Seconds(10));
+    machine::WaitFor([&] { return (left = SetupProcesses()).empty(); }, Seconds(10));
     for (DWORD pid : left) {
         ADD_FAILURE() << "seed " << seed << ": setup program (pid " << pid << ") left that never ran to its end";
         EndProcess(pid);
