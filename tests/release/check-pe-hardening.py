@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""Hardening of the i686 release file, read from its PE headers and code. The headers are read
-through Debian's python3-pefile, as the signing test reads them: these checks read the file on
-Linux as it goes to be signed, with no Wine in between (the resource tests read through Windows'
-own functions instead, tests/resources/PeResources.h, because what those refuse is the fault).
+"""The i686 release file as users run it, and its hardening, read from its PE headers and code. The headers are read
+through Debian's python3-pefile, as the signing test, the resource checks and the benchmark read
+them: the one PE reader of the project.
 
     check-pe-hardening.py FILE MANIFEST           passes when FILE is hardened as we ship it
     check-pe-hardening.py --faults FILE MANIFEST  passes when each fault put into a copy of FILE
@@ -10,7 +9,8 @@ own functions instead, tests/resources/PeResources.h, because what those refuse 
 
 MANIFEST is the manifest as the build configured it, which FILE must embed byte for byte.
 
-Checked: relocatable (DYNAMIC_BASE, with its relocations kept), NX_COMPAT, NO_SEH (GNU ld
+Checked: a PE32 i386 program of the Windows GUI subsystem (a PE32+ or other machine's file is not
+read at all); relocatable (DYNAMIC_BASE, with its relocations kept), NX_COMPAT, NO_SEH (GNU ld
 cannot write a SafeSEH table; the image has no handler and says so) and TERMINAL_SERVER_AWARE;
 no time stamp; no section both writable and executable, none shared and writable, none
 executable that holds data or the imports; the stack protector's guard checked in the code;
@@ -66,11 +66,13 @@ class Pe:
         self.flags = pe.FILE_HEADER.Characteristics
         self.image_base = pe.OPTIONAL_HEADER.ImageBase
         self.dll_flags = pe.OPTIONAL_HEADER.DllCharacteristics
+        self.subsystem = pe.OPTIONAL_HEADER.Subsystem
         self.dirs = [(d.VirtualAddress, d.Size) for d in pe.OPTIONAL_HEADER.DATA_DIRECTORY]
         # Offsets of the fields that the faults patch.
         self.stamp_at = pe.FILE_HEADER.get_field_absolute_offset("TimeDateStamp")
         self.flags_at = pe.FILE_HEADER.get_field_absolute_offset("Characteristics")
         self.dll_flags_at = pe.OPTIONAL_HEADER.get_field_absolute_offset("DllCharacteristics")
+        self.subsystem_at = pe.OPTIONAL_HEADER.get_field_absolute_offset("Subsystem")
         self.sections = [(s.Name.rstrip(b"\0").decode("latin-1"), s.VirtualAddress,
                           max(s.Misc_VirtualSize, s.SizeOfRawData), s.PointerToRawData, s.Characteristics,
                           s.get_field_absolute_offset("Characteristics")) for s in pe.sections]
@@ -120,6 +122,8 @@ class Pe:
 def problems(data, manifest):
     pe = Pe(data)
     found = []
+    if pe.subsystem != 2:
+        found.append("subsystem %d, not the Windows GUI (2)" % pe.subsystem)
     if pe.stamp:
         found.append("time stamp %#x in the file header" % pe.stamp)
     if not pe.dll_flags & DYNAMIC_BASE:
@@ -192,6 +196,7 @@ def with_faults(data):
         return bytes(copy)
 
     dll_flags = pe.dll_flags_at
+    yield "console program", patched(pe.subsystem_at, "<H", 3), "not the Windows GUI"
     yield "time stamp", patched(pe.stamp_at, "<I", 0x5F5E1000), "time stamp"
     yield "no ASLR", patched(dll_flags, "<H", pe.dll_flags & ~DYNAMIC_BASE), "no DYNAMIC_BASE"
     yield "relocations stripped", patched(pe.flags_at, "<H", pe.flags | RELOCS_STRIPPED), "without relocations"
