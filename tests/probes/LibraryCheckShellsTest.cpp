@@ -53,9 +53,10 @@ TEST_F(LibraryCheck, EachMissingPieceFails)
              MakeFile(kCommonFilesValue + "\\" + expected::kDriverFolderName + "\\" + expected::kDriverFileName);
          }},
         {"no library folder", [] { RemoveTree(kLibDir); }},
-        {"no App Paths key", [] { DeleteAppPathsKey(); }},
-        {"App Paths key without Path", [] { DeleteMachineValue(kAppPathsKey, "Path"); }},
-        {"no CommonFilesDir value", [] { DeleteMachineValue(kCurrentVersionKey, "CommonFilesDir"); }},
+        {"no App Paths key", [] { DeleteRegistryKey(HKEY_LOCAL_MACHINE, kAppPathsKey); }},
+        {"App Paths key without Path", [] { DeleteRegistryValue(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"); }},
+        {"no CommonFilesDir value",
+         [] { DeleteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir"); }},
         {"Norvik3.cfg is a folder",
          [] {
              DeleteFileA(kCfgFile.c_str());
@@ -73,7 +74,7 @@ TEST_F(LibraryCheck, EachMissingPieceFails)
 TEST_F(LibraryCheck, MissingKeyLeavesDestinationUntouched)
 {
     ASSERT_NO_FATAL_FAILURE(Install());
-    DeleteAppPathsKey();
+    DeleteRegistryKey(HKEY_LOCAL_MACHINE, kAppPathsKey);
     char dest[kProbePathSize] = "untouched";
     EXPECT_EQ(0, ReadLibraryPath(dest));
     EXPECT_STREQ("untouched", dest);
@@ -105,7 +106,7 @@ TEST_F(LibraryCheck, PathValueIsOneFolderAsStored)
     };
     for (const Row& row : rows) {
         ASSERT_NO_FATAL_FAILURE(Reinstall());
-        ASSERT_TRUE(SetRawValue(kAppPathsKey, "Path", row.type, row.bytes)) << row.what;
+        ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path", row.type, row.bytes)) << row.what;
         EXPECT_EQ(row.installed, IsLibraryInstalled()) << row.what << ": [" << row.bytes.c_str() << "]";
     }
 }
@@ -142,7 +143,7 @@ TEST_F(LibraryCheck, ValueReadAsByteString)
         {"REG_SZ in Shift-JIS", REG_SZ, WithNul("C:\\表\\ソ"), 1, "C:\\表\\ソ"},
     };
     for (const ValueRow& row : rows) {
-        ASSERT_TRUE(SetRawValue(kAppPathsKey, "Path", row.type, row.bytes)) << row.what;
+        ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path", row.type, row.bytes)) << row.what;
         char dest[kProbePathSize];
         std::memset(dest, 0x55, sizeof dest);
         dest[sizeof dest - 1] = '\0';
@@ -157,7 +158,7 @@ TEST_F(LibraryCheck, RelativeFolders)
     ASSERT_NO_FATAL_FAILURE(Install());
     // A REG_DWORD that spells "lib": read as a string, it is a folder relative to the
     // current directory.
-    ASSERT_TRUE(SetRawValue(kAppPathsKey, "Path", REG_DWORD, std::string("lib\0", 4)));
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path", REG_DWORD, std::string("lib\0", 4)));
     ASSERT_TRUE(SetCurrentDirectoryA(kRoot.c_str()));
     EXPECT_EQ(1, IsLibraryInstalled()) << "from " << kRoot;
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
@@ -186,7 +187,8 @@ TEST_F(LibraryCheck, CommonFilesDirDerivation)
         {"1024 bytes", REG_BINARY, "Program Files" + std::string(1011, 'x'), 0, ""},
     };
     for (const ValueRow& row : rows) {
-        ASSERT_TRUE(SetRawValue(kCurrentVersionKey, "CommonFilesDir", row.type, row.bytes)) << row.what;
+        ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", row.type, row.bytes))
+            << row.what;
         char dest[kProbePathSize] = "untouched";
         EXPECT_EQ(row.result, GetCommonFilesDir(dest)) << row.what;
         EXPECT_EQ(row.result ? row.expected : std::string("untouched"), std::string(dest)) << row.what;

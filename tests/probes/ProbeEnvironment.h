@@ -41,12 +41,6 @@ inline const std::string kCfgFile = kLayout.ConfigFile();
 // --- registry -----------------------------------------------------------------------------
 // Below HKLM in the 64-bit view, which this test and the twin read.
 
-// true when the value is written, its key created if need be.
-inline bool SetRawValue(const char* subKey, const char* name, DWORD type, const std::string& bytes)
-{
-    return SetRegistryValue(HKEY_LOCAL_MACHINE, subKey, name, type, bytes);
-}
-
 // A string value as RegSetValueExA stores it: the bytes and their NUL.
 inline std::string WithNul(const std::string& s)
 {
@@ -65,23 +59,6 @@ inline bool SetCommonFilesDir(const std::string& value)
     return SetRegistryString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", value);
 }
 
-inline void DeleteAppPathsKey()
-{
-    DeleteRegistryKey(HKEY_LOCAL_MACHINE, kAppPathsKey);
-}
-
-inline void DeleteMachineValue(const char* subKey, const char* name)
-{
-    DeleteRegistryValue(HKEY_LOCAL_MACHINE, subKey, name);
-}
-
-inline std::string CurrentDirectory()
-{
-    char buf[MAX_PATH * 2] = {};
-    GetCurrentDirectoryA(sizeof buf, buf);
-    return buf;
-}
-
 // --- fixture ----------------------------------------------------------------------------
 
 // Owns C:\probetest, the App Paths entry and the CommonFilesDir value for one test.
@@ -95,7 +72,8 @@ protected:
         // Saved only once the mutex is held: another process may be changing them before.
         appPaths_.reset(new RegistryValueGuard(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"));
         commonFiles_.reset(new RegistryValueGuard(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir"));
-        cwd_ = CurrentDirectory();
+        char cwd[MAX_PATH * 2] = {};
+        cwd_ = GetCurrentDirectoryA(sizeof cwd, cwd) ? cwd : "";
         RemoveTree(kRoot);  // leftovers of a run that was killed
         ASSERT_TRUE(MakeFolders(kRoot)) << "cannot create " << kRoot << ", error " << GetLastError();
     }
