@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -29,17 +31,8 @@ std::vector<std::string> NumberedEntries(const std::string& folder)
 // The whole file, or "" when it cannot be opened.
 std::string WholeFile(const std::string& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "";
-    std::string text;
-    char buffer[4096];
-    DWORD n = 0;
-    while (::ReadFile(h, buffer, sizeof(buffer), &n, nullptr) && n > 0)
-        text.append(buffer, n);
-    ::CloseHandle(h);
-    return text;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 // The fields of a /proc stat line after the command name, which may hold spaces: [0] is field 3.
