@@ -39,36 +39,6 @@ std::string FirstMissingFolder(const std::string& path)
 // ---------------------------------------------------------------------------------------
 // The library installation
 
-std::string LibraryLayout::ExeFile() const
-{
-    return folder + "\\" + expected::kLibraryExeName;
-}
-
-std::string LibraryLayout::ConfigFile() const
-{
-    return folder + "\\" + expected::kLibraryConfigName;
-}
-
-std::string LibraryLayout::CommonFiles64() const
-{
-    return systemRoot + "\\Program Files\\Common Files";
-}
-
-std::string LibraryLayout::CommonFiles32() const
-{
-    return systemRoot + "\\Program Files (x86)\\Common Files";
-}
-
-std::string LibraryLayout::DriverFolder() const
-{
-    return CommonFiles64() + "\\" + expected::kDriverFolderName;
-}
-
-std::string LibraryLayout::DriverFile() const
-{
-    return DriverFolder() + "\\" + expected::kDriverFileName;
-}
-
 LibraryInstallation::LibraryInstallation(const LibraryLayout& layout)
     : m_layout(layout),
       m_path64(HKEY_LOCAL_MACHINE, expected::kAppPathsKey, "Path", KEY_WOW64_64KEY),
@@ -103,16 +73,6 @@ LibraryInstallation::~LibraryInstallation()
         RemoveTree(m_madeFolder);
 }
 
-void LibraryInstallation::RemoveConfig()
-{
-    ::DeleteFileA(m_layout.ConfigFile().c_str());
-}
-
-void LibraryInstallation::RemoveDriver()
-{
-    ::DeleteFileA(m_layout.DriverFile().c_str());
-}
-
 NoLibrary::NoLibrary()
     : m_path64(HKEY_LOCAL_MACHINE, expected::kAppPathsKey, "Path", KEY_WOW64_64KEY),
       m_path32(HKEY_LOCAL_MACHINE, expected::kAppPathsKey, "Path", KEY_WOW64_32KEY)
@@ -128,16 +88,6 @@ std::string FakeSetupExePath()
 
 // ---------------------------------------------------------------------------------------
 // Discs
-
-DiscDrive::DiscDrive(char letter) : m_letter(letter)
-{
-    Empty();
-}
-
-DiscDrive::~DiscDrive()
-{
-    Empty();
-}
 
 std::string DiscDrive::Root() const
 {

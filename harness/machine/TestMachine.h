@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "expected/Expectations.h"
 #include "machine/Clock.h"
 #include "machine/Files.h"
 #include "machine/Registry.h"
@@ -26,12 +27,12 @@ struct LibraryLayout {
     std::string folder = "C:\\tooltest\\Norvik";  // the library's folder, which App Paths names
     std::string systemRoot = "C:";                 // holds Program Files and Program Files (x86)
 
-    std::string ExeFile() const;
-    std::string ConfigFile() const;
-    std::string CommonFiles64() const;
-    std::string CommonFiles32() const;
-    std::string DriverFolder() const;
-    std::string DriverFile() const;
+    std::string ExeFile() const { return folder + "\\" + expected::kLibraryExeName; }
+    std::string ConfigFile() const { return folder + "\\" + expected::kLibraryConfigName; }
+    std::string CommonFiles64() const { return systemRoot + "\\Program Files\\Common Files"; }
+    std::string CommonFiles32() const { return systemRoot + "\\Program Files (x86)\\Common Files"; }
+    std::string DriverFolder() const { return CommonFiles64() + "\\" + expected::kDriverFolderName; }
+    std::string DriverFile() const { return DriverFolder() + "\\" + expected::kDriverFileName; }
 };
 
 // The library application installed as the program expects: App Paths and CommonFilesDir in
@@ -46,8 +47,8 @@ public:
 
     // True when every value, folder and file was made.
     bool Installed() const { return m_installed; }
-    void RemoveConfig();
-    void RemoveDriver();
+    void RemoveConfig() { ::DeleteFileA(m_layout.ConfigFile().c_str()); }
+    void RemoveDriver() { ::DeleteFileA(m_layout.DriverFile().c_str()); }
     const std::string& Folder() const { return m_layout.folder; }
 
 private:
@@ -72,8 +73,8 @@ std::string FakeSetupExePath();
 // A virtual CD-ROM drive ('D' or 'E') emptied at construction and destruction.
 class DiscDrive {
 public:
-    explicit DiscDrive(char letter);
-    ~DiscDrive();
+    explicit DiscDrive(char letter) : m_letter(letter) { Empty(); }
+    ~DiscDrive() { Empty(); }
     // Puts the stand-in setup program where the add-on disc has it.
     void InsertAddOnDisc();
     // Puts a file at a path relative to the disc's root (folders are made as needed).
