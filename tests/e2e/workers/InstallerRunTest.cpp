@@ -4,7 +4,7 @@
 
 using namespace driver;
 using namespace expected;
-using namespace fakesetup;
+using fakesetup::SetupOptions;
 using namespace machine;
 using namespace scenario;
 
@@ -21,7 +21,7 @@ TEST(InstallerRun, StartsTheSetupProgramByItsPathInTheToolsOwnFolderAndEnvironme
 {
     Session session(Machine::DiscInD, Machine::WithLibrary, "start-parameters");
     ASSERT_FINE(session.Open(kReadyToInstall));
-    StandIn& run = session.Setup();
+    fakesetup::StandIn& run = session.Setup();
 
     Click(session.Wizard(), kNext);
     ASSERT_TRUE(run.WaitForEnd(Seconds(10))) << "the setup program did not run; shown: " << session.Wizard().Text();
